@@ -1,0 +1,32 @@
+# Every target of the project compiles warning-free.
+add_library(korvane_warnings INTERFACE)
+if(MSVC)
+    target_compile_options(korvane_warnings INTERFACE /W4 /WX)
+else()
+    target_compile_options(korvane_warnings INTERFACE -Wall -Wextra -Werror)
+endif()
+
+# A static layer library of the project (position independent, hidden
+# symbols) built from every source file of its folder pattern.
+function(korvane_layer name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    if(ARG_SOURCES)
+        add_library(${name} STATIC ${ARG_SOURCES})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+        target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE korvane_warnings)
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/include)
+        target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    endif()
+endfunction()
+
+# Gathers the .cpp files of the given folders (relative to the current one).
+function(korvane_sources out)
+    set(result)
+    foreach(dir ${ARGN})
+        file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+        list(APPEND result ${found})
+    endforeach()
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,1 @@
+// The nineteen exported functions (being written).
