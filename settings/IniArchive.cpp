@@ -1,0 +1,75 @@
+#include "settings/IniArchive.h"
+
+#include "platform/IniProfile.h"
+#include "settings/TextNumbers.h"
+
+namespace korvane {
+
+IniArchive::IniArchive(std::string path, std::string sectionName)
+    : iniPath(std::move(path)), section(std::move(sectionName)) {}
+
+IniArchive::~IniArchive() {
+    Commit();
+}
+
+int IniArchive::ReadInt(const std::string& key, int current) const {
+    return platform::IniReadInt(iniPath, section, key, current);
+}
+
+double IniArchive::ReadDouble(const std::string& key, double current) const {
+    const std::string text = platform::IniReadString(iniPath, section, key, FormatReal(current));
+    return text.empty() ? current : ParseLeadingReal(text);
+}
+
+std::string IniArchive::ReadString(const std::string& key, const std::string& current) const {
+    return platform::IniReadString(iniPath, section, key, current);
+}
+
+void IniArchive::WriteInt(const std::string& key, int v) {
+    pending_.emplace_back(key, std::to_string(v));
+}
+
+void IniArchive::WriteDouble(const std::string& key, double v) {
+    pending_.emplace_back(key, FormatReal(v));
+}
+
+void IniArchive::WriteString(const std::string& key, const std::string& text) {
+    // A value is one line of the file; a line break would start a new key
+    // (or section) on the next load, so the text ends at the first one.
+    pending_.emplace_back(key, text.substr(0, text.find_first_of(std::string("\r\n\0", 3))));
+}
+
+void IniArchive::Exchange(Param<int>& setting) {
+    if (loading) {
+        setting.value = ReadInt(setting.name, setting.value);
+    } else {
+        WriteInt(setting.name, setting.value);
+    }
+}
+
+void IniArchive::Exchange(Param<double>& setting) {
+    if (loading) {
+        setting.value = ReadDouble(setting.name, setting.value);
+    } else {
+        WriteDouble(setting.name, setting.value);
+    }
+}
+
+void IniArchive::Exchange(Param<std::string>& setting) {
+    if (loading) {
+        setting.value = ReadString(setting.name, setting.value);
+    } else {
+        WriteString(setting.name, setting.value);
+    }
+}
+
+bool IniArchive::Commit() {
+    if (pending_.empty()) {
+        return true;
+    }
+    const bool ok = platform::IniWriteStrings(iniPath, section, pending_);
+    pending_.clear();
+    return ok;
+}
+
+}  // namespace korvane
