@@ -1,0 +1,254 @@
+// korvane-grab: a small inspection host. It loads the driver through its
+// exports, opens a camera, grabs, fetches every row inside the completion
+// callback and reports what it measured.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tools/korvane-grab/DriverLibrary.h"
+#include "tools/korvane-grab/FrameWriter.h"
+#include "tools/korvane-grab/Options.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Session {
+    grab::Driver driver;
+    int port = 1;
+    int width = 0;
+    int height = 0;
+    bool quiet = false;
+
+    std::mutex mutex;
+    std::condition_variable done;
+    std::vector<std::uint8_t> frame;  // written by the callback
+    long long completed = 0;          // frames fully fetched
+    long long rowFailures = 0;
+    Clock::time_point requested;
+    std::vector<double> latencyUs;
+    double rowSeconds = 0;
+    std::size_t rowBytes = 0;
+};
+
+Session session;
+
+void PrintLog(const char* text) {
+    // The driver hands each message as a time stamp, then the text.
+    if (!session.quiet) {
+        std::fputs(text, stdout);
+    }
+}
+
+void OnFrame(int /*grabberNo*/, int portNo) {
+    const auto called = Clock::now();
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(session.width) * session.height);
+    long long failures = 0;
+    const auto start = Clock::now();
+    for (int row = 0; row < session.height; ++row) {
+        if (session.driver.getXELGrabRow(0, portNo, pixels.data() + static_cast<std::size_t>(row) * session.width,
+                                         row, 0, session.width - 1) != 1) {
+            ++failures;
+        }
+    }
+    const auto end = Clock::now();
+    std::lock_guard lock(session.mutex);
+    session.latencyUs.push_back(std::chrono::duration<double, std::micro>(called - session.requested).count());
+    session.rowSeconds += std::chrono::duration<double>(end - start).count();
+    session.rowBytes += pixels.size();
+    session.rowFailures += failures;
+    session.frame = std::move(pixels);
+    ++session.completed;
+    session.done.notify_all();
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(index, values.size() - 1)];
+}
+
+bool WriteFrame(const grab::Options& options, long long index, const std::vector<std::uint8_t>& pixels) {
+    char name[64];
+    std::snprintf(name, sizeof name, "/frame-%05lld", index);
+    std::string error;
+    if (!grab::WritePgm(options.outDir + name + ".pgm", session.width, session.height, pixels, error)) {
+        std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
+        return false;
+    }
+    if (grab::PngAvailable() &&
+        !grab::WritePng(options.outDir + name + ".png", session.width, session.height, pixels, error)) {
+        std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+int Run(const grab::Options& options) {
+    std::string error;
+    std::string loadedFrom;
+    if (!grab::LoadDriver(options.library, session.driver, error, loadedFrom)) {
+        std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
+        return 2;
+    }
+    mkdir(options.systemPath.c_str(), 0755);
+    struct stat st {};
+    if (stat(options.systemPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr, "korvane-grab: cannot use '%s' as the system path\n", options.systemPath.c_str());
+        return 2;
+    }
+    if (!options.outDir.empty()) {
+        mkdir(options.outDir.c_str(), 0755);
+    }
+    grab::Driver& d = session.driver;
+    session.quiet = options.quiet;
+    std::printf("korvane-grab: driver %s, system path %s\n", loadedFrom.c_str(), options.systemPath.c_str());
+    if (d.initialize(options.systemPath.c_str(), &PrintLog) != 1) {
+        std::fprintf(stderr, "korvane-grab: initialize failed\n");
+        return 1;
+    }
+    const int count = d.getXELNoOfSupportedCameras();
+    char** names = d.getXELCameraConfigNames();
+    std::printf("korvane-grab: %d camera(s)\n", count);
+    for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
+        std::printf("  %s\n", names[i]);
+    }
+    if (options.list) {
+        d.finalize();
+        return 0;
+    }
+    if (count == 0 || names == nullptr || names[0] == nullptr) {
+        std::fprintf(stderr, "korvane-grab: no camera found\n");
+        d.finalize();
+        return 1;
+    }
+    const std::string camera = options.camera.empty() ? names[0] : options.camera;
+    int size[2] = {0, 0};
+    session.port = options.port;
+    if (d.openXELPort(0, options.port, camera.c_str(), size) != 1) {
+        std::fprintf(stderr, "korvane-grab: cannot open '%s' on port %d (see the log above)\n", camera.c_str(),
+                     options.port);
+        d.finalize();
+        return 1;
+    }
+    std::printf("korvane-grab: %s open on port %d, %d x %d\n", camera.c_str(), options.port, size[0], size[1]);
+    for (const auto& [name, value] : options.properties) {
+        if (d.setProperty(0, options.port, name.c_str(), value) != 1) {
+            std::fprintf(stderr, "korvane-grab: property %s=%d was refused\n", name.c_str(), value);
+        }
+    }
+    // Width and Height may have changed; rows follow the current settings.
+    int w = size[0];
+    int h = size[1];
+    d.getProperty(0, options.port, "Width", &w);
+    d.getProperty(0, options.port, "Height", &h);
+    session.width = std::min(w, size[0]);
+    session.height = std::min(h, size[1]);
+    d.setCompleteCallback(0, options.port, &OnFrame);
+
+    int status = 0;
+    long long written = 0;
+    const auto started = Clock::now();
+    auto lastProgress = started;
+    if (options.continuous) {
+        d.setProperty(0, options.port, "continuous", 1);
+        session.requested = Clock::now();
+        d.doXELGrab(0, options.port);
+        const auto until = started + std::chrono::duration<double>(options.seconds);
+        long long seen = 0;
+        while (Clock::now() < until) {
+            std::unique_lock lock(session.mutex);
+            session.done.wait_for(lock, std::chrono::milliseconds(100));
+            if (!options.outDir.empty() && session.completed > seen) {
+                seen = session.completed;
+                const auto pixels = session.frame;
+                lock.unlock();
+                if (WriteFrame(options, written, pixels)) {
+                    ++written;
+                }
+                lock.lock();
+            }
+            session.requested = Clock::now();
+            if (Clock::now() - lastProgress > std::chrono::seconds(1)) {
+                lastProgress = Clock::now();
+                std::fprintf(stderr, "korvane-grab: %lld frames\n", session.completed);
+            }
+        }
+        d.setProperty(0, options.port, "continuous", 0);
+    } else {
+        for (int i = 0; i < options.frames; ++i) {
+            std::unique_lock lock(session.mutex);
+            const long long before = session.completed;
+            session.requested = Clock::now();
+            lock.unlock();
+            if (d.doXELGrab(0, options.port) != 1) {
+                std::fprintf(stderr, "korvane-grab: grab %d was refused\n", i + 1);
+                status = 1;
+                break;
+            }
+            lock.lock();
+            if (!session.done.wait_for(lock, std::chrono::seconds(10),
+                                       [&] { return session.completed > before; })) {
+                std::fprintf(stderr, "korvane-grab: no callback within 10 s for grab %d\n", i + 1);
+                status = 1;
+                break;
+            }
+            const auto pixels = session.frame;
+            lock.unlock();
+            if (!options.outDir.empty() && WriteFrame(options, written, pixels)) {
+                ++written;
+            }
+            if (Clock::now() - lastProgress > std::chrono::seconds(1)) {
+                lastProgress = Clock::now();
+                std::fprintf(stderr, "korvane-grab: %d of %d frames\n", i + 1, options.frames);
+            }
+        }
+    }
+    const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    d.closeXELPort(0, options.port);
+    d.finalize();
+
+    std::lock_guard lock(session.mutex);
+    std::printf("korvane-grab: %lld frames in %.2f s, %.1f frames/s\n", session.completed, elapsed,
+                elapsed > 0 ? static_cast<double>(session.completed) / elapsed : 0.0);
+    if (!options.continuous) {
+        std::printf("korvane-grab: grab-to-callback latency median %.1f us, 99th percentile %.1f us\n",
+                    Percentile(session.latencyUs, 0.5), Percentile(session.latencyUs, 0.99));
+    }
+    std::printf("korvane-grab: row delivery %.1f MB/s (%lld rows refused)\n",
+                session.rowSeconds > 0 ? static_cast<double>(session.rowBytes) / session.rowSeconds / 1e6 : 0.0,
+                session.rowFailures);
+    if (!options.outDir.empty()) {
+        std::printf("korvane-grab: %lld frame(s) written to %s/\n", written, options.outDir.c_str());
+    }
+    if (session.rowFailures > 0) {
+        status = 1;
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    grab::Options options;
+    std::string error;
+    if (!grab::ParseOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(grab::Usage(), stdout);
+        return 0;
+    }
+    return Run(options);
+}
