@@ -1,0 +1,272 @@
+#include "mil/sim/SimDigitizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "mil/MilError.h"
+
+namespace korvane::mil::sim {
+namespace {
+
+constexpr double kTimeLimit = 1e9;  // 1000 s in the library's unit
+constexpr double kGainMax = 255;
+constexpr MilInt kSoftwareTrigger = 1;
+
+bool IsRealValued(MilInt type) {
+    return type == M_EXPOSURE_TIME || type == M_STROBE_TIME || type == M_EXPOSURE_DELAY ||
+           type == M_STROBE_DELAY || type == M_STROBE_HIDRIVE_TIME;
+}
+
+// Types whose limits can be inquired with + M_MIN_VALUE / + M_MAX_VALUE.
+bool HasLimits(MilInt type) {
+    return IsRealValued(type) || type == M_GAIN;
+}
+
+double UpperLimit(MilInt type) {
+    return type == M_GAIN ? kGainMax : kTimeLimit;
+}
+
+MilInt ToMilInt(double value) {
+    // Values are finite (controls refuse anything else); huge ones saturate
+    // instead of overflowing the conversion.
+    return static_cast<MilInt>(std::clamp(value, -9.2e18, 9.2e18));
+}
+
+}  // namespace
+
+SimDigitizer::SimDigitizer(MilId systemId, int deviceNumber, const DigitizerConfig& config,
+                           const SensorFormat& sensor)
+    : systemId_(systemId), deviceNumber_(deviceNumber), config_(config), sensor_(sensor) {
+    const double width = config.sizeZero ? 0 : sensor.width;
+    const double height = config.sizeZero ? 0 : sensor.height;
+    state_ = {
+        {M_SOURCE_SIZE_X, width},
+        {M_SOURCE_SIZE_Y, height},
+        {M_SOURCE_OFFSET_X, 0},
+        {M_SOURCE_OFFSET_Y, 0},
+        {M_GRAB_DIRECTION_X, M_DIRECTION_FORWARD},
+        {M_GRAB_DIRECTION_Y, M_DIRECTION_FORWARD},
+        {M_GRAB_MODE_4016, 0},
+        {M_GAIN, 0},
+        {M_GRAB_TRIGGER_SOURCE, 16},
+        {M_GRAB_TRIGGER_MODE, 13},
+        {M_GRAB_TRIGGER, M_DISABLE},
+        {M_STROBE_TIMER_STATE, M_DISABLE},
+        {M_STROBE_HIDRIVE, M_DISABLE},
+        {M_LIGHTING_BRIGHT_FIELD, 255},
+        {M_EXPOSURE_TIME, 10000},
+        {M_EXPOSURE_DELAY, 0},
+        {M_STROBE_TIME, 0},
+        {M_STROBE_DELAY, 0},
+        {M_STROBE_HIDRIVE_TIME, 0},
+    };
+}
+
+bool SimDigitizer::Control(MilInt type, double value, SimFailure& failure) {
+    if (config_.failControl.count(type) != 0) {
+        failure =
+            MakeFailure(kErrorDevice, "MdigControl: control type %lld failed (simulated fault)",
+                        static_cast<long long>(type));
+        return false;
+    }
+    if (!std::isfinite(value)) {
+        failure = MakeFailure(kErrorInvalidArgument, "MdigControl: type %lld: value not finite",
+                              static_cast<long long>(type));
+        return false;
+    }
+    bool valid = true;
+    if (type == M_SIZE_X || type == M_SIZE_Y) {
+        failure = MakeFailure(kErrorInvalidArgument, "MdigControl: type %lld is read-only",
+                              static_cast<long long>(type));
+        return false;
+    } else if (IsRealValued(type)) {
+        valid = value >= 0 && value <= kTimeLimit;
+    } else if (type == M_GAIN) {
+        valid = value >= 0 && value <= kGainMax;
+    } else if (type == M_SOURCE_OFFSET_X || type == M_SOURCE_OFFSET_Y || type == M_SOURCE_SIZE_X ||
+               type == M_SOURCE_SIZE_Y) {
+        valid = value >= 0 && value <= 65535;
+    } else if (type == M_GRAB_DIRECTION_X || type == M_GRAB_DIRECTION_Y) {
+        valid = value == M_DIRECTION_FORWARD || value == M_DIRECTION_REVERSE;
+    } else if (type == M_GRAB_TRIGGER) {
+        valid = value == M_ENABLE || value == M_DISABLE || value == kSoftwareTrigger;
+    }
+    if (!valid) {
+        failure = MakeFailure(kErrorInvalidArgument, "MdigControl: value %g invalid for type %lld",
+                              value, static_cast<long long>(type));
+        return false;
+    }
+
+    std::lock_guard lock(mutex_);
+    lastSent_[type] = value;
+    // A software trigger is an event, not a state: the trigger stays as set.
+    if (!(type == M_GRAB_TRIGGER && value == kSoftwareTrigger)) {
+        state_[type] = value;
+    }
+    return true;
+}
+
+bool SimDigitizer::Lookup(MilInt type, double& value) const {
+    if (type == M_SIZE_X || type == M_SIZE_Y) {
+        value = config_.sizeZero ? 0 : (type == M_SIZE_X ? sensor_.width : sensor_.height);
+        return true;
+    }
+    for (MilInt offset : {M_MIN_VALUE, M_MAX_VALUE}) {
+        if (type > offset && HasLimits(type - offset)) {
+            value = offset == M_MIN_VALUE ? 0 : UpperLimit(type - offset);
+            return true;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    const auto found = state_.find(type);
+    if (found == state_.end()) {
+        return false;
+    }
+    value = found->second;
+    return true;
+}
+
+bool SimDigitizer::IsRealType(MilInt type) const {
+    return IsRealValued(type) || IsRealValued(type - M_MIN_VALUE) ||
+           IsRealValued(type - M_MAX_VALUE);
+}
+
+bool SimDigitizer::Inquire(MilInt type, void* out, MilInt& answer, SimFailure& failure) {
+    // A faulty type fails together with its limits.
+    const bool faulty =
+        config_.failInquire.count(type) != 0 ||
+        (HasLimits(type - M_MIN_VALUE) && config_.failInquire.count(type - M_MIN_VALUE) != 0) ||
+        (HasLimits(type - M_MAX_VALUE) && config_.failInquire.count(type - M_MAX_VALUE) != 0);
+    if (faulty) {
+        failure =
+            MakeFailure(kErrorDevice, "MdigInquire: inquire type %lld failed (simulated fault)",
+                        static_cast<long long>(type));
+        return false;
+    }
+    double value = 0;
+    if (!Lookup(type, value)) {
+        failure = MakeFailure(kErrorInvalidArgument, "MdigInquire: inquire type %lld not supported",
+                              static_cast<long long>(type));
+        return false;
+    }
+    answer = ToMilInt(value);
+    if (out != nullptr) {
+        if (IsRealType(type)) {
+            *static_cast<double*>(out) = value;
+        } else {
+            *static_cast<MilInt*>(out) = answer;
+        }
+    }
+    return true;
+}
+
+void SimDigitizer::ResetLut() {
+    std::lock_guard lock(mutex_);
+    ++lutResets_;
+}
+
+FrameView SimDigitizer::ViewOf(long long frame) const {
+    FrameView view;
+    view.sensorWidth = sensor_.width;
+    view.sensorHeight = sensor_.height;
+    view.sensorBits = sensor_.bits;
+    view.offsetX = ToMilInt(state_.at(M_SOURCE_OFFSET_X));
+    view.offsetY = ToMilInt(state_.at(M_SOURCE_OFFSET_Y));
+    view.mirrorX = state_.at(M_GRAB_DIRECTION_X) == M_DIRECTION_REVERSE;
+    view.mirrorY = state_.at(M_GRAB_DIRECTION_Y) == M_DIRECTION_REVERSE;
+    view.frame = frame;
+    return view;
+}
+
+bool SimDigitizer::WaitFrame(std::unique_lock<std::mutex>& lock) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(config_.frameTimeMs);
+    for (;;) {
+        const auto now = Clock::now();
+        if (stopRequested_) {
+            // A hanging grab notices the stop only this much later.
+            const auto stopAt = stopTime_ + std::chrono::milliseconds(config_.hangGrabMs);
+            if (now >= stopAt) {
+                return false;
+            }
+            if (now >= deadline) {
+                return true;
+            }
+            stopSignal_.wait_until(lock, std::min(deadline, stopAt));
+            continue;
+        }
+        if (now >= deadline) {
+            return true;
+        }
+        stopSignal_.wait_until(lock, deadline);
+    }
+}
+
+bool SimDigitizer::Grab(const std::vector<std::shared_ptr<SimBuffer>>& buffers,
+                        SimFailure& failure) {
+    std::unique_lock lock(mutex_);
+    if (grabbing_) {
+        failure = MakeFailure(kErrorDevice, "MdigProcess: a grab is already running on device %d",
+                              deviceNumber_);
+        return false;
+    }
+    // Only a stop that arrives while this grab runs ends it: one that came
+    // while the digitizer was idle has nothing to stop.
+    grabbing_ = true;
+    stopRequested_ = false;
+    bool ok = true;
+    for (const auto& buffer : buffers) {
+        const long long frame = ++grabCount_;
+        if (!WaitFrame(lock)) {
+            failure = MakeFailure(
+                kErrorStopped, "MdigProcess: grab stopped before frame %lld was complete", frame);
+            ok = false;
+            break;
+        }
+        if (config_.failGrabEvery > 0 && frame % config_.failGrabEvery == 0) {
+            failure = MakeFailure(kErrorDevice,
+                                  "MdigProcess: grab of frame %lld failed (simulated "
+                                  "fault)",
+                                  frame);
+            ok = false;
+            break;
+        }
+        const FrameView view = ViewOf(frame);
+        lock.unlock();
+        buffer->Render(view);
+        lock.lock();
+    }
+    grabbing_ = false;
+    stopRequested_ = false;
+    return ok;
+}
+
+void SimDigitizer::Stop() {
+    std::lock_guard lock(mutex_);
+    if (grabbing_ && !stopRequested_) {
+        stopRequested_ = true;
+        stopTime_ = Clock::now();
+        stopSignal_.notify_all();
+    }
+}
+
+long long SimDigitizer::GrabCount() const {
+    std::lock_guard lock(mutex_);
+    return grabCount_;
+}
+
+int SimDigitizer::LutResetCount() const {
+    std::lock_guard lock(mutex_);
+    return lutResets_;
+}
+
+bool SimDigitizer::LastControl(MilInt type, double& value) const {
+    std::lock_guard lock(mutex_);
+    const auto found = lastSent_.find(type);
+    if (found == lastSent_.end()) {
+        return false;
+    }
+    value = found->second;
+    return true;
+}
+
+}  // namespace korvane::mil::sim

@@ -1,0 +1,78 @@
+#pragma once
+// The simulated imaging library: one application, the configured boards,
+// their digitizers and the image buffers, each behind an identifier. Every
+// operation answers like the library: an identifier (0 on failure) or a
+// value, and failures through the calling thread's error state. Callable
+// from any thread.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "mil/MilApi.h"
+#include "mil/sim/SimBuffer.h"
+#include "mil/sim/SimConfig.h"
+#include "mil/sim/SimDigitizer.h"
+
+namespace korvane::mil::sim {
+
+class Simulator {
+  public:
+    static Simulator& Instance();
+
+    MilId AppAlloc(MilId* appId);
+    void AppControl(MilInt type, MilInt value);
+    MilInt AppInquire(MilInt type, void* out);
+    void AppFree(MilId appId);
+
+    MilId SysAlloc(const char* descriptor, MilInt devNum, MilId* sysId);
+    MilInt SysInquire(MilId sysId, MilInt type, void* out);
+    void SysControl(MilId sysId, MilInt type, std::int32_t value);
+    void SysFree(MilId sysId);
+
+    MilId DigAlloc(MilId sysId, MilInt devNum, const char* dcf, MilId* digId);
+    MilInt DigInquire(MilId digId, MilInt type, void* out);
+    void DigControl(MilId digId, MilInt type, double value);
+    void DigLut(MilId digId, MilInt lut);
+    void DigFree(MilId digId);
+    void DigProcess(MilId digId, const MilId* buffers, MilInt count, MilInt operation,
+                    MilInt operationFlag, void* hook);
+
+    MilId BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits, MilInt attribute,
+                     MilId* bufId);
+    void BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest);
+    void BufFree(MilId bufId);
+
+    // What tests look at (see SimulatorControl.h).
+    std::shared_ptr<SimDigitizer> FindDigitizer(MilId digId);
+    MilId DigitizerId(int systemIndex, int deviceNumber);
+    bool LastSystemControl(MilId sysId, MilInt type, MilInt& value);
+    std::size_t LiveObjectCount();
+    void Reset();
+
+  private:
+    struct System {
+        int index = 0;  // position in the configured list
+        MilInt deviceNumber = 0;
+        SystemConfig config;
+        std::map<MilInt, MilInt> controls;
+    };
+
+    Simulator() = default;
+    MilId NextId();
+    bool HasApp(const char* operation);
+    System* FindSystem(MilId sysId, const char* operation);
+    std::shared_ptr<SimDigitizer> Digitizer(MilId digId, const char* operation);
+    void FreeAll();
+
+    std::mutex mutex_;  // guards everything below
+    MilId appId_ = 0;
+    MilId lastId_ = 0;
+    SimConfig config_;
+    std::map<MilId, System> systems_;
+    std::map<MilId, std::shared_ptr<SimDigitizer>> digitizers_;
+    std::map<MilId, std::shared_ptr<SimBuffer>> buffers_;
+};
+
+}  // namespace korvane::mil::sim

@@ -1,0 +1,70 @@
+#include "platform/DynamicLibrary.h"
+
+#include <dlfcn.h>
+
+#include <utility>
+
+namespace korvane::platform {
+
+DynamicLibrary::~DynamicLibrary() {
+    Close();
+}
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
+
+DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, nullptr);
+        path_ = std::move(other.path_);
+    }
+    return *this;
+}
+
+bool DynamicLibrary::Open(const std::string& path, std::string& error) {
+    Close();
+    // RTLD_LOCAL keeps the library's symbols out of the global namespace, so
+    // two libraries exporting the same names never see each other.
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        error = reason != nullptr ? reason : "unknown loader error";
+        return false;
+    }
+    handle_ = handle;
+    path_ = path;
+    return true;
+}
+
+void* DynamicLibrary::Symbol(const std::string& name, std::string& error) const {
+    if (handle_ == nullptr) {
+        error = "no library loaded";
+        return nullptr;
+    }
+    dlerror();  // a null symbol value is legal, so tell failure by dlerror
+    void* address = dlsym(handle_, name.c_str());
+    if (const char* reason = dlerror(); reason != nullptr) {
+        error = reason;
+        return nullptr;
+    }
+    if (address == nullptr) {
+        error = "symbol " + name + " is null";
+    }
+    return address;
+}
+
+void* DynamicLibrary::Ordinal(int ordinal, std::string& error) const {
+    error = "shared objects have no export ordinals (ordinal " + std::to_string(ordinal) + ")";
+    return nullptr;
+}
+
+void DynamicLibrary::Close() {
+    if (handle_ != nullptr) {
+        dlclose(handle_);
+        handle_ = nullptr;
+    }
+    path_.clear();
+}
+
+}  // namespace korvane::platform
