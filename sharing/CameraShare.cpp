@@ -1,0 +1,218 @@
+#include "sharing/CameraShare.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "driver/DriverLog.h"
+#include "platform/Clock.h"
+#include "platform/SystemError.h"
+#include "sharing/Win32Exception.h"
+
+namespace korvane {
+
+CCameraShare::CCameraShare(ShareSource& camera) : camera_(camera) {}
+
+CCameraShare::~CCameraShare() {
+    // A camera destroyed while sharing must not leave the thread running on
+    // a dead object.
+    StopProcessingThread();
+}
+
+void CCameraShare::Start(const std::string& shareName) {
+    KLOG(2, "Starting share '%s' for %s", shareName.c_str(), camera_.ShareCameraName());
+    if (thread_.joinable()) {
+        KLOG(1, "CCameraShare::Start: ERROR: the share of %s is running already\n",
+             camera_.ShareCameraName());
+        return;
+    }
+    if (!imageBuffer_.Allocate(false, camera_.ShareWidth(), camera_.ShareHeight())) {
+        // No image of an earlier size stays behind: without a buffer the
+        // share publishes nothing.
+        imageBuffer_ = ImageBuffer{};
+    }
+    segment_.Create(shareName.c_str(), false, imageBuffer_.size);
+    try {
+        pipe_.Create(shareName);
+        StartProcessingThread();
+    } catch (const Win32Exception& e) {
+        KLOG(1, "ERROR: Failed to start camera sharing: %s", e.what());
+    }
+}
+
+void CCameraShare::Stop() {
+    KLOG(2, "CCameraShare::Stop: Stopping share for %s", camera_.ShareCameraName());
+    StopProcessingThread();
+    pipe_.Close();
+    segment_.Release();
+    KLOG(2, "CCameraShare::Stop: Stopped share for %s", camera_.ShareCameraName());
+}
+
+void CCameraShare::NotifyFrame() { frameEvent_.Pulse(); }
+
+void CCameraShare::StartProcessingThread() {
+    stopEvent_.Reset();
+    try {
+        thread_ = std::thread(&CCameraShare::static_ThreadMain, this);
+    } catch (const std::system_error& e) {
+        platform::SetLastErrorFromErrno(e.code().value());
+        throw Win32Exception();
+    }
+}
+
+void CCameraShare::StopProcessingThread() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    stopEvent_.Set();
+    thread_.join();
+    KLOG(2, "CCameraShare::StopProcessingThread: thread stopped, clock=%ld on port=%d",
+         platform::ProcessClockMs(), camera_.SharePort());
+}
+
+int CCameraShare::static_ThreadMain(CCameraShare* share) {
+    if (share == nullptr) {
+        return -1;
+    }
+    KLOG(2, "CCameraShare::static_ThreadMain\n");
+    return share->ThreadMain();
+}
+
+int CCameraShare::ThreadMain() {
+    const int port = camera_.SharePort();
+    KLOG(2, "CCameraShare::ThreadMain: entering, clock=%ld on port=%d", platform::ProcessClockMs(),
+         port);
+    try {
+        for (;;) {
+            KLOG(3, "CCameraShare::ThreadMain: waiting for client on port=%d", port);
+            try {
+                platform::Event& connected = pipe_.Connect();
+                platform::Event* const events[] = {&stopEvent_, &connected};
+                const int which = platform::Event::WaitAny(events);
+                if (which == 0) {
+                    return 0;
+                }
+                if (which != 1) {
+                    throw Win32Exception(platform::kErrorInvalidHandle);
+                }
+                KLOG(2, "CCameraShare::ThreadMain: client connected on port=%d", port);
+                ServeClient();
+                // The client has gone: the pipe still holds its connection,
+                // which the next Connect reports before it is dropped.
+            } catch (const std::exception& e) {
+                KLOG(1, "CCameraShare::ThreadMain: ERROR: %s", e.what());
+                KLOG(2, "CCameraShare::ThreadMain: Reconnecting...");
+                pipe_.Disconnect();
+            }
+        }
+    } catch (const StopRequested&) {
+        return 0;
+    }
+}
+
+CCameraShare::ServeEnd CCameraShare::ServeClient() {
+    const int port = camera_.SharePort();
+    // Whatever was outstanding belonged to the previous client and ended
+    // when it was dropped.
+    readPending_ = false;
+    writeChecked_ = true;
+    for (;;) {
+        try {
+            if (!readPending_) {
+                received_ = ShareHeader{kShareMagic, 0, 0};
+                pipe_.Read(&received_, sizeof received_);
+                readPending_ = true;
+            }
+            platform::Event* const events[] = {&stopEvent_, &frameEvent_, &pipe_.ReadEvent()};
+            switch (platform::Event::WaitAny(events)) {
+                case 0:
+                    throw StopRequested{};
+                case 1:
+                    SendFrame();
+                    break;
+                case 2:
+                    readPending_ = false;
+                    // A read that ended because the client went away is not
+                    // a command.
+                    pipe_.ReadResult();
+                    ProcessCommand(received_);
+                    break;
+                default:
+                    throw Win32Exception(platform::kErrorInvalidHandle);
+            }
+        } catch (const Win32Exception& e) {
+            if (e.errorCode == platform::kErrorBrokenPipe ||
+                e.errorCode == platform::kErrorPipeNotConnected) {
+                KLOG(2, "CCameraShare::ThreadMain: client disconnected on port %d", port);
+                return ServeEnd::ClientGone;
+            }
+            KLOG(1, "CCameraShare::ThreadMain: ERROR: %s", e.what());
+        }
+    }
+}
+
+void CCameraShare::WaitForWriteDone() {
+    platform::Event& written = pipe_.WriteEvent();
+    if (!written.IsSet()) {
+        // A client that stops reading fills the pipe; wait for it to catch
+        // up (or go away) rather than touch the message in flight.
+        platform::Event* const events[] = {&stopEvent_, &written};
+        if (platform::Event::WaitAny(events) == 0) {
+            throw StopRequested{};
+        }
+    }
+    if (!writeChecked_) {
+        writeChecked_ = true;
+        pipe_.WriteResult();
+    }
+}
+
+void CCameraShare::WriteMessage(const void* message) {
+    writeChecked_ = false;
+    pipe_.Write(message, sizeof(ShareHeader));
+}
+
+ShareDimensions CCameraShare::PublishedDimensions() const {
+    // The segment holds images of the size the share started with; a
+    // client sizes its copy by this answer.
+    if (imageBuffer_.data) {
+        return ShareDimensions{imageBuffer_.width, imageBuffer_.height, 1};
+    }
+    return ShareDimensions{camera_.ShareWidth(), camera_.ShareHeight(), 1};
+}
+
+void CCameraShare::ProcessCommand(const ShareHeader& header) {
+    KLOG(2, "CCameraShare::ProcessCommand: type %d", header.type);
+    if (header.type != kShareTypeDimensions) {
+        return;
+    }
+    WaitForWriteDone();
+    reply_ = ShareHeader{kShareMagic, kShareTypeDimensions, sizeof(ShareDimensions)};
+    WriteMessage(&reply_);
+    WaitForWriteDone();
+    dimensions_ = PublishedDimensions();
+    WriteMessage(&dimensions_);
+    KLOG(2, "CCameraShare::ThreadMain: dimensions sent on port=%d", camera_.SharePort());
+}
+
+void CCameraShare::SendFrame() {
+    KLOG(3, "CCameraShare::SendFrame: entered");
+    if (!imageBuffer_.data || !segment_.IsInitialised()) {
+        KLOG(3, "CCameraShare::SendFrame: no image buffer or segment, nothing published\n");
+        return;
+    }
+    WaitForWriteDone();
+    // The camera's size may have changed since Start; never write past
+    // the image buffer.
+    const int rows = std::min(camera_.ShareHeight(), imageBuffer_.height);
+    const int columns = std::min(camera_.ShareWidth(), imageBuffer_.width);
+    for (int row = 0; row < rows; ++row) {
+        camera_.ShareGetRow(imageBuffer_.GetLine(row), row, 0, columns - 1);
+    }
+    segment_.Write(imageBuffer_.data.get(),
+                   std::min(static_cast<std::uint32_t>(imageBuffer_.size), segment_.Size()));
+    notice_ = ShareHeader{kShareMagic, kShareTypeFrame, 0};
+    WriteMessage(&notice_);
+    KLOG(3, "CCameraShare::SendFrame: image has been written to memory");
+}
+
+}  // namespace korvane

@@ -1,0 +1,15 @@
+#include "sharing/PlatformReports.h"
+
+#include "driver/DriverLog.h"
+#include "platform/NamedObjects.h"
+
+namespace korvane {
+namespace {
+
+void ToLog(const char* text) { KLOG(1, "%s\n", text); }
+
+}  // namespace
+
+void RoutePlatformReports() { platform::SetReportProc(&ToLog); }
+
+}  // namespace korvane
