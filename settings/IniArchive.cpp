@@ -36,7 +36,16 @@ void IniArchive::WriteDouble(const std::string& key, double v) {
 void IniArchive::WriteString(const std::string& key, const std::string& text) {
     // A value is one line of the file; a line break would start a new key
     // (or section) on the next load, so the text ends at the first one.
-    pending_.emplace_back(key, text.substr(0, text.find_first_of(std::string("\r\n\0", 3))));
+    std::string value = text.substr(0, text.find_first_of(std::string("\r\n\0", 3)));
+    // Reads drop blanks around a value and one pair of quotes around it; a
+    // text that reads back differently is stored inside quotes.
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+    if (!value.empty() && (blank(value.front()) || blank(value.back()) || quoted)) {
+        value = '"' + value + '"';
+    }
+    pending_.emplace_back(key, std::move(value));
 }
 
 void IniArchive::Exchange(Param<int>& setting) {

@@ -66,7 +66,7 @@ bool ValidKey(std::string_view k) {
 
 struct Line {
     std::string text;  // without its line end
-    std::string eol;   // "\n", "\r\n" or "" (last line without a line end)
+    std::string eol;   // "\n", "\r\n"; the last line also "\r" or ""
 };
 
 struct Document {
@@ -75,7 +75,7 @@ struct Document {
 
     const char* Eol() const {
         for (const auto& l : lines) {
-            if (!l.eol.empty()) {
+            if (!l.eol.empty() && l.eol != "\r") {
                 return l.eol == "\r\n" ? "\r\n" : "\n";
             }
         }
@@ -93,7 +93,13 @@ Document Parse(std::string_view bytes) {
         const std::size_t nl = bytes.find('\n');
         Line line;
         if (nl == bytes.npos) {
-            line.text = std::string(bytes);
+            // A last line may end in a bare CR; it stays as it was.
+            std::string_view text = bytes;
+            if (!text.empty() && text.back() == '\r') {
+                text.remove_suffix(1);
+                line.eol = "\r";
+            }
+            line.text = std::string(text);
             bytes = {};
         } else {
             std::string_view text = bytes.substr(0, nl);
@@ -188,7 +194,7 @@ void SetKey(Document& doc, std::string_view section, const std::string& key,
     const std::string eol = doc.Eol();
     // A last line without a line end gets one before anything follows it.
     auto terminateLast = [&] {
-        if (!doc.lines.empty() && doc.lines.back().eol.empty()) {
+        if (!doc.lines.empty() && (doc.lines.back().eol.empty() || doc.lines.back().eol == "\r")) {
             doc.lines.back().eol = eol;
         }
     };

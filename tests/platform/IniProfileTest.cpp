@@ -102,6 +102,14 @@ TEST_F(IniProfileTest, CrlfBomAndMissingFinalLineEndAreKept) {
     EXPECT_EQ(ReadFile(Path()), "\xEF\xBB\xBF[S]\r\nA=1\r\nB=2\r\nC=3\r\n\r\n[T]\r\nD=4\r\n");
 }
 
+TEST_F(IniProfileTest, LastLineEndingInABareCarriageReturnStaysOneLine) {
+    WriteFile(Path(), "[S]\nA=1\r");
+    EXPECT_EQ(IniReadString(Path(), "S", "A", ""), "1");
+    ASSERT_TRUE(IniWriteString(Path(), "S", "B", "2"));
+    EXPECT_EQ(IniReadString(Path(), "S", "A", ""), "1");
+    EXPECT_EQ(IniReadString(Path(), "S", "B", ""), "2");
+}
+
 TEST_F(IniProfileTest, NewFileAndBatchWrite) {
     ASSERT_TRUE(IniWriteStrings(Path(), "Camera 1", {{"A", "1"}, {"B", ""}, {"A", "2"}}));
     EXPECT_EQ(ReadFile(Path()), "[Camera 1]\nA=2\nB=\n");

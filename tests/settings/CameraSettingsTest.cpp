@@ -380,6 +380,23 @@ TEST_F(CameraSettingsTest, LineBreaksInTextsCannotInjectKeys) {
     EXPECT_EQ(loaded.Gain.value, 0);
 }
 
+TEST_F(CameraSettingsTest, TextsWithOuterBlanksOrQuotesSurviveARoundTrip) {
+    CameraSettings s;
+    s.ShareName.value = "  padded ";
+    s.DCF_FILE.value = "\"quoted.dcf\"";
+    s.LUT_FILE.value = "'a' and 'b'";
+    s.lutcolumn.value = "in\"side";
+    ASSERT_TRUE(s.Save("Camera 1"));
+    CameraSettings loaded;
+    ASSERT_TRUE(loaded.Load("Camera 1"));
+    EXPECT_EQ(loaded.ShareName.value, "  padded ");
+    EXPECT_EQ(loaded.DCF_FILE.value, "\"quoted.dcf\"");
+    EXPECT_EQ(loaded.LUT_FILE.value, "'a' and 'b'");
+    EXPECT_EQ(loaded.lutcolumn.value, "in\"side");
+    // Plain texts are stored as they are.
+    EXPECT_NE(ReadFile(IniPath()).find("\nlutcolumn=in\"side\n"), std::string::npos);
+}
+
 TEST_F(CameraSettingsTest, CopiesAreIndependentAndComplete) {
     CameraSettings original;
     original.Width.maxValue = 640;
