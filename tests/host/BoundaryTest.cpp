@@ -147,8 +147,20 @@ TEST_F(BoundaryTest, NullArgumentsAreRefusedWithALine) {
     EXPECT_TRUE(log_.Contains("getPropertyRange: ERROR: range output not supplied"));
     EXPECT_EQ(d().configureCamera(nullptr, nullptr), 0);
     EXPECT_TRUE(log_.Contains("configureCamera: ERROR: cannot find camera by name: (null)\n"));
+    d().finalize();
     d().setDebugMsgProc(nullptr);
     EXPECT_EQ(d().initialize(nullptr, nullptr), 1) << "a null path and callback are allowed";
+    EXPECT_EQ(d().getXELNoOfSupportedCameras(), 2);
+}
+
+TEST_F(BoundaryTest, SecondInitializeWithoutFinalizeStartsOver) {
+    ASSERT_EQ(Initialize(), 1);
+    ASSERT_EQ(Initialize(), 1);
+    EXPECT_TRUE(log_.Contains("MilApp::Init: WARNING: already initialized"));
+    EXPECT_EQ(d().getXELNoOfSupportedCameras(), 2) << "the cameras are enumerated afresh";
+    EXPECT_EQ(d().finalize(), 1);
+    EXPECT_EQ(Initialize(), 1);
+    EXPECT_EQ(d().getXELNoOfSupportedCameras(), 2) << "nothing of the first run was leaked";
 }
 
 TEST_F(BoundaryTest, ConfigureUnknownCameraAnswersZero) {

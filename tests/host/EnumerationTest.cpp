@@ -54,6 +54,7 @@ TEST_F(EnumerationTest, TwoBoardsOfOneDescriptor) {
 TEST_F(EnumerationTest, DescriptorsMatchBySubstringAndCountOnceAsThemselves) {
     UseSimulator(Board(0, "M_SYSTEM_SOLIOS_GIGE", 1) + Board(1, "M_SYSTEM_FANCY_NEW", 1) +
                  Board(2, "M_SYSTEM_METEOR_II_CL", 1));
+    RaiseLogLevel();
     ASSERT_EQ(Initialize(), 1);
     EXPECT_TRUE(log_.Contains("MilApp::Init: M_SYSTEM_SOLIOS_GIGE system found\n"));
     EXPECT_EQ(log_.Count("M_SYSTEM_SOLIOS_GIGE system found"), 1u);

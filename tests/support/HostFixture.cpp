@@ -29,6 +29,21 @@ std::string HostTest::ReadIni() const { return ReadFile(dir_.File("Korvane.ini")
 
 int HostTest::Initialize() { return d().initialize(systemPath().c_str(), &LogCapture::Callback); }
 
+void HostTest::RaiseLogLevel() {
+    const char* config = std::getenv("KORVANE_SIM_CONFIG");
+    const std::string saved = config != nullptr ? config : "";
+    unsetenv("KORVANE_SIM_CONFIG");
+    Initialize();
+    int size[2] = {0, 0};
+    d().openXELPort(0, 77, "Camera 1", size);
+    d().closeXELPort(0, 77);
+    d().finalize();
+    if (!saved.empty()) {
+        setenv("KORVANE_SIM_CONFIG", saved.c_str(), 1);
+    }
+    log_.Clear();
+}
+
 std::vector<int> HostTest::OpenCamera(const char* name, int port) {
     int size[2] = {-1, -1};
     EXPECT_EQ(d().openXELPort(0, port, name, size), 1) << "opening " << name;

@@ -24,6 +24,10 @@ protected:
     std::string ReadIni() const;
     // initialize with this test's system path and the capture callback.
     int Initialize();
+    // The log level is only raised by opening a camera (it then follows the
+    // camera's LogLevel, 4 in this fixture's INI) and survives finalize:
+    // open and close the default simulated camera once.
+    void RaiseLogLevel();
     // Opens a camera, expecting success, and answers its size.
     std::vector<int> OpenCamera(const char* name, int port);
     // One row through getXELGrabRow (empty when refused).

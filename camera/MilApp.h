@@ -1,0 +1,57 @@
+#pragma once
+// The driver's root object and camera registry: the imaging application,
+// every supported board as a MilSystem, and the cameras in registry order.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "mil/MilApi.h"
+
+namespace korvane {
+
+class MilSystem;
+class MilDigitizer;
+
+// The text exception the registry lookups throw; the exports catch it.
+class LookupError : public std::exception {
+public:
+    const char* what() const noexcept override { return "Err"; }
+};
+
+class MilApp {
+public:
+    static MilApp& GetInstance();
+    static void DestroyInstance();
+    static bool HasInstance();
+
+    MilApp();
+    ~MilApp();
+    MilApp(const MilApp&) = delete;
+    MilApp& operator=(const MilApp&) = delete;
+
+    bool Init();
+    void DestroySolios();
+
+    bool IsCameraAvailable(const char* name);
+    bool IsPortInUse(int port);
+    int GetCameraCount();
+    char** GetCameraConfigNames();
+    MilDigitizer& GetByPort(int port);
+    MilDigitizer& GetByName(const char* name);
+
+    bool initialised() const { return initialised_; }
+    mil::MilId appId() const { return appId_; }
+    const std::vector<std::unique_ptr<MilSystem>>& systems() const { return systems_; }
+
+    static const std::vector<std::string>& SupportedSystemTypes();
+
+private:
+    std::vector<MilDigitizer*> CollectCameras();
+
+    bool initialised_ = false;
+    std::unique_ptr<char*[]> configNames_;
+    std::vector<std::unique_ptr<MilSystem>> systems_;
+    mil::MilId appId_ = 0;
+};
+
+}  // namespace korvane
