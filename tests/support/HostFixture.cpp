@@ -33,11 +33,13 @@ void HostTest::RaiseLogLevel() {
     const char* config = std::getenv("KORVANE_SIM_CONFIG");
     const std::string saved = config != nullptr ? config : "";
     unsetenv("KORVANE_SIM_CONFIG");
+    const std::string ini = ReadIni();
     Initialize();
     int size[2] = {0, 0};
     d().openXELPort(0, 77, "Camera 1", size);
     d().closeXELPort(0, 77);
     d().finalize();
+    WriteIni(ini);  // what the close saved must not leak into the test
     if (!saved.empty()) {
         setenv("KORVANE_SIM_CONFIG", saved.c_str(), 1);
     }
