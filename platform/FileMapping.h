@@ -10,7 +10,7 @@ namespace korvane::platform {
 
 // The mapped bytes of a mapping; unmapped on destruction.
 class MappedView {
-public:
+  public:
     ~MappedView();
     MappedView(const MappedView&) = delete;
     MappedView& operator=(const MappedView&) = delete;
@@ -19,7 +19,7 @@ public:
     // The size of the mapped region: whole pages, at least the mapping's size.
     std::size_t RegionSize() const { return size_; }
 
-private:
+  private:
     friend class FileMapping;
     MappedView(std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
     std::uint8_t* data_;
@@ -27,7 +27,7 @@ private:
 };
 
 class FileMapping {
-public:
+  public:
     // Creates a zero-filled mapping of at least size bytes (whole pages, one
     // at least), or opens the one that exists under the name as it is, with
     // its own size (last error 183 then, 0 for a new one). Null with the
@@ -47,7 +47,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit FileMapping(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -18,7 +18,7 @@
 namespace korvane::platform {
 
 class MessagePipe {
-public:
+  public:
     MessagePipe();
     ~MessagePipe();
     MessagePipe(const MessagePipe&) = delete;
@@ -60,7 +60,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

@@ -8,7 +8,7 @@
 namespace korvane::platform {
 
 class NamedMutex {
-public:
+  public:
     enum class LockResult { Acquired, Abandoned, Failed };
 
     // Creates the mutex, not owned, or opens the one that exists under the
@@ -29,7 +29,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     explicit NamedMutex(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };

@@ -47,7 +47,9 @@ void CCameraShare::Stop() {
     KLOG(2, "CCameraShare::Stop: Stopped share for %s", camera_.ShareCameraName());
 }
 
-void CCameraShare::NotifyFrame() { frameEvent_.Pulse(); }
+void CCameraShare::NotifyFrame() {
+    frameEvent_.Pulse();
+}
 
 void CCameraShare::StartProcessingThread() {
     stopEvent_.Reset();

@@ -16,7 +16,7 @@
 namespace korvane {
 
 class CCameraShare {
-public:
+  public:
     explicit CCameraShare(ShareSource& camera);
     ~CCameraShare();
     CCameraShare(const CCameraShare&) = delete;
@@ -42,7 +42,7 @@ public:
     // Publishes the last grabbed frame.
     void SendFrame();
 
-private:
+  private:
     struct StopRequested {};
     enum class ServeEnd { ClientGone };
 

@@ -11,8 +11,8 @@ namespace korvane {
 
 bool ImageBuffer::Allocate(bool colorFlag, int imageWidth, int imageHeight) {
     // Negative sides and sizes past 32 bits are refused like an empty image.
-    const std::int64_t bytes = static_cast<std::int64_t>(imageWidth) * imageHeight *
-                               (colorFlag ? 3 : 1);
+    const std::int64_t bytes =
+        static_cast<std::int64_t>(imageWidth) * imageHeight * (colorFlag ? 3 : 1);
     if (imageWidth <= 0 || imageHeight <= 0 || bytes > std::numeric_limits<std::int32_t>::max()) {
         KLOG(1, "ImageBuffer::Allocate: ERROR: incorrect size %d\n", static_cast<int>(bytes));
         return false;

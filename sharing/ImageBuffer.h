@@ -7,7 +7,7 @@
 namespace korvane {
 
 class ImageBuffer {
-public:
+  public:
     // True when data holds width x height x (3 or 1) bytes. The same byte
     // size keeps the memory and its content.
     bool Allocate(bool colorFlag, int imageWidth, int imageHeight);

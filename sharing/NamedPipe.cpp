@@ -11,9 +11,13 @@ using platform::ErrorCode;
 
 NamedPipe::NamedPipe() = default;
 
-NamedPipe::~NamedPipe() { Close(); }
+NamedPipe::~NamedPipe() {
+    Close();
+}
 
-std::string NamedPipe::Path() const { return platform::ObjectPath(platform::ObjectKind::Pipe, name_); }
+std::string NamedPipe::Path() const {
+    return platform::ObjectPath(platform::ObjectKind::Pipe, name_);
+}
 
 void NamedPipe::Create(const std::string& name) {
     RoutePlatformReports();
@@ -88,6 +92,8 @@ std::uint32_t NamedPipe::WriteResult() {
     return static_cast<std::uint32_t>(bytes);
 }
 
-bool NamedPipe::Cancel() { return pipe_.Cancel(); }
+bool NamedPipe::Cancel() {
+    return pipe_.Cancel();
+}
 
 }  // namespace korvane

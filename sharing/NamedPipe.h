@@ -12,7 +12,7 @@
 namespace korvane {
 
 class NamedPipe {
-public:
+  public:
     static constexpr std::uint32_t kBufferSize = 4096;
 
     NamedPipe();
@@ -57,7 +57,7 @@ public:
     platform::Event& ReadEvent() { return readEvent_; }
     platform::Event& WriteEvent() { return writeEvent_; }
 
-private:
+  private:
     std::string name_;
     bool connected_ = false;
     std::uint32_t bufferSize_ = kBufferSize;

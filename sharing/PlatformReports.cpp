@@ -6,10 +6,14 @@
 namespace korvane {
 namespace {
 
-void ToLog(const char* text) { KLOG(1, "%s\n", text); }
+void ToLog(const char* text) {
+    KLOG(1, "%s\n", text);
+}
 
 }  // namespace
 
-void RoutePlatformReports() { platform::SetReportProc(&ToLog); }
+void RoutePlatformReports() {
+    platform::SetReportProc(&ToLog);
+}
 
 }  // namespace korvane

@@ -36,7 +36,9 @@ bool IsGone(platform::ErrorCode code) {
 
 ShareClient::ShareClient() = default;
 
-ShareClient::~ShareClient() { Close(); }
+ShareClient::~ShareClient() {
+    Close();
+}
 
 ShareClient::Status ShareClient::Fail(platform::ErrorCode code) {
     error_ = code;

@@ -14,7 +14,7 @@
 namespace korvane {
 
 class ShareClient {
-public:
+  public:
     enum class Status {
         Ok,
         Timeout,
@@ -47,7 +47,7 @@ public:
     std::uint64_t PendingFrames() const { return pendingFrames_; }
     platform::ErrorCode LastError() const { return error_; }
 
-private:
+  private:
     // Takes one message off the pipe, waiting until the deadline.
     Status Receive(std::int64_t deadline);
     Status Fail(platform::ErrorCode code);

@@ -99,7 +99,9 @@ KORVANE_SHARE_API void korvane_share_close(korvane_share* share) {
     std::unique_ptr<korvane_share> owned(share);
 }
 
-KORVANE_SHARE_API unsigned korvane_share_error(void) { return lastError; }
+KORVANE_SHARE_API unsigned korvane_share_error(void) {
+    return lastError;
+}
 
 KORVANE_SHARE_API const char* korvane_share_error_text(unsigned code) {
     errorText = korvane::platform::ErrorText(code);

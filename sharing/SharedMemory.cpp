@@ -11,7 +11,9 @@ namespace korvane {
 
 CSharedMemory::CSharedMemory() = default;
 
-CSharedMemory::~CSharedMemory() { Release(); }
+CSharedMemory::~CSharedMemory() {
+    Release();
+}
 
 bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t size) {
     RoutePlatformReports();
@@ -53,7 +55,8 @@ bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t siz
     }
     auto view = mapping->MapView();
     if (!view) {
-        KLOG(1, "CSharedMemory::CSharedMemory: ERROR: Unable to map shared memory segment, err=%d\n",
+        KLOG(1,
+             "CSharedMemory::CSharedMemory: ERROR: Unable to map shared memory segment, err=%d\n",
              static_cast<int>(platform::LastError()));
         return false;
     }
@@ -103,7 +106,9 @@ bool CSharedMemory::Unlock() {
     return mutex_->Unlock();
 }
 
-std::size_t CSharedMemory::RegionSize() const { return view_ ? view_->RegionSize() : 0; }
+std::size_t CSharedMemory::RegionSize() const {
+    return view_ ? view_->RegionSize() : 0;
+}
 
 bool CSharedMemory::TakeMutex() {
     return !mutex_ || mutex_->Lock() != platform::NamedMutex::LockResult::Failed;

@@ -12,7 +12,7 @@
 namespace korvane {
 
 class CSharedMemory {
-public:
+  public:
     CSharedMemory();
     ~CSharedMemory();
     CSharedMemory(const CSharedMemory&) = delete;
@@ -40,7 +40,7 @@ public:
     // The mapped region (whole pages); 0 when released.
     std::size_t RegionSize() const;
 
-private:
+  private:
     bool TakeMutex();
     void GiveMutex();
 

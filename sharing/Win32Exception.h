@@ -9,7 +9,7 @@
 namespace korvane {
 
 class Win32Exception : public std::runtime_error {
-public:
+  public:
     // Takes the calling thread's last system error.
     Win32Exception();
     explicit Win32Exception(platform::ErrorCode code);
@@ -20,7 +20,7 @@ public:
 
     platform::ErrorCode errorCode;
 
-private:
+  private:
     std::string text_;
 };
 

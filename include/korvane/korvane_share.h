@@ -35,7 +35,7 @@ extern "C" {
 /* Results. */
 #define KORVANE_SHARE_OK 0
 #define KORVANE_SHARE_TIMEOUT 1
-#define KORVANE_SHARE_CLOSED 2  /* the camera stopped sharing (the server has gone) */
+#define KORVANE_SHARE_CLOSED 2   /* the camera stopped sharing (the server has gone) */
 #define KORVANE_SHARE_ERROR (-1) /* see korvane_share_error() */
 
 typedef struct korvane_share korvane_share;

@@ -13,7 +13,9 @@ struct FileMapping::Impl {
     std::unique_ptr<posix::ObjectFile> file;
 };
 
-MappedView::~MappedView() { munmap(data_, size_); }
+MappedView::~MappedView() {
+    munmap(data_, size_);
+}
 
 FileMapping::FileMapping(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 

@@ -46,7 +46,9 @@ bool FillAddress(const std::string& path, sockaddr_un& addr) {
     return true;
 }
 
-int NewSocket() { return socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0); }
+int NewSocket() {
+    return socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+}
 
 // True when the other end of a connection has closed.
 bool PeerHungUp(int fd) {
@@ -167,7 +169,8 @@ struct MessagePipe::Impl {
     }
 
     bool AttemptWrite() {
-        const ssize_t n = send(connFd.Get(), write.buffer, write.count, MSG_DONTWAIT | MSG_NOSIGNAL);
+        const ssize_t n =
+            send(connFd.Get(), write.buffer, write.count, MSG_DONTWAIT | MSG_NOSIGNAL);
         if (n >= 0) {
             Finish(write, kErrorSuccess, static_cast<std::size_t>(n));
             return true;
@@ -195,8 +198,8 @@ struct MessagePipe::Impl {
             if (connect.pending && listenFd.Valid()) {
                 fds[n++] = pollfd{listenFd.Get(), POLLIN, 0};
             }
-            const short wanted = static_cast<short>((read.pending ? POLLIN : 0) |
-                                                    (write.pending ? POLLOUT : 0));
+            const short wanted =
+                static_cast<short>((read.pending ? POLLIN : 0) | (write.pending ? POLLOUT : 0));
             if (wanted != 0 && connFd.Valid()) {
                 fds[n++] = pollfd{connFd.Get(), wanted, 0};
             }
@@ -272,7 +275,9 @@ struct MessagePipe::Impl {
 
 MessagePipe::MessagePipe() : impl_(std::make_unique<Impl>()) {}
 
-MessagePipe::~MessagePipe() { Close(); }
+MessagePipe::~MessagePipe() {
+    Close();
+}
 
 bool MessagePipe::Create(const std::string& name) {
     Close();
@@ -411,8 +416,7 @@ bool MessagePipe::Read(void* buffer, std::size_t count, Event& done) {
 bool MessagePipe::Write(const void* buffer, std::size_t count, Event& done) {
     std::lock_guard lock(impl_->mutex);
     // send() only reads the buffer; the operation record is shared with reads.
-    return impl_->Start(impl_->write, const_cast<void*>(buffer), count, done,
-                        &Impl::AttemptWrite);
+    return impl_->Start(impl_->write, const_cast<void*>(buffer), count, done, &Impl::AttemptWrite);
 }
 
 bool MessagePipe::ReadResult(std::size_t& bytes) {

@@ -78,7 +78,9 @@ bool PrepareDirectory(const std::string& path, bool create, bool mustBePrivate) 
 
 }  // namespace
 
-void SetReportProc(ReportProc proc) { reportProc.store(proc); }
+void SetReportProc(ReportProc proc) {
+    reportProc.store(proc);
+}
 
 std::string RuntimeDirectory() {
     const char* xdg = std::getenv("XDG_RUNTIME_DIR");

@@ -113,7 +113,9 @@ bool PrepareTempFolder() {
 
 }  // namespace
 
-FileHandle::~FileHandle() { Reset(); }
+FileHandle::~FileHandle() {
+    Reset();
+}
 
 FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     if (this != &other) {

@@ -21,7 +21,7 @@ bool PrepareFolder(ObjectKind kind, bool create);
 
 // An open file descriptor, closed on destruction.
 class FileHandle {
-public:
+  public:
     FileHandle() = default;
     explicit FileHandle(int fd) : fd_(fd) {}
     ~FileHandle();
@@ -39,7 +39,7 @@ public:
     }
     void Reset(int fd = -1);
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -49,7 +49,7 @@ private:
 // kernel object makes the object go. A holder that dies leaves the file for
 // the next creator, who opens it as it is.
 class ObjectFile {
-public:
+  public:
     // Fills a fresh file before it gets its name (so nobody opens it half
     // made); false aborts the creation with the last error set.
     using Initialiser = std::function<bool(int fd)>;
@@ -70,7 +70,7 @@ public:
     // Byte size of the file now.
     std::size_t Size() const;
 
-private:
+  private:
     ObjectFile(FileHandle fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
     FileHandle fd_;
     std::string path_;

@@ -43,9 +43,13 @@ constexpr Text kTexts[] = {
 
 }  // namespace
 
-ErrorCode LastError() { return lastError; }
+ErrorCode LastError() {
+    return lastError;
+}
 
-void SetLastError(ErrorCode code) { lastError = code; }
+void SetLastError(ErrorCode code) {
+    lastError = code;
+}
 
 ErrorCode ErrorFromErrno(int err) {
     switch (err) {
@@ -83,7 +87,9 @@ ErrorCode ErrorFromErrno(int err) {
     }
 }
 
-void SetLastErrorFromErrno(int err) { SetLastError(ErrorFromErrno(err)); }
+void SetLastErrorFromErrno(int err) {
+    SetLastError(ErrorFromErrno(err));
+}
 
 std::string ErrorText(ErrorCode code) {
     for (const Text& t : kTexts) {

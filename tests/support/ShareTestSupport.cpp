@@ -48,7 +48,7 @@ bool FakeShareSource::ShareGetRow(std::uint8_t* dest, int row, int first, int la
     for (int column = first; column <= last; ++column) {
         dest[column - first] = Pixel(frame, row, column);
     }
-    if (row == height - 1) {
+    if (row == 0) {
         std::lock_guard lock(mutex_);
         ++framesFetched_;
         fetched_.notify_all();
@@ -100,8 +100,7 @@ ShareProcess::ShareProcess(const std::string& program, const std::vector<std::st
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     pid_t pid = -1;
-    const int rc =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
     if (rc != 0) {

@@ -17,7 +17,7 @@ namespace korvane::test {
 // Points XDG_RUNTIME_DIR at a fresh directory for the life of the object,
 // so named objects of different tests never meet.
 class ShareRuntimeDir {
-public:
+  public:
     ShareRuntimeDir();
     ~ShareRuntimeDir();
     ShareRuntimeDir(const ShareRuntimeDir&) = delete;
@@ -27,16 +27,16 @@ public:
     const std::string& Xdg() const { return dir_.path(); }
     std::string Root() const { return dir_.path() + "/korvane"; }
 
-private:
+  private:
     TempDir dir_;
     std::optional<std::string> previous_;
 };
 
 // A camera whose frames are computable: pixel (row, column) of frame n is
-// (row * 3 + column + n) & 0xFF. A frame counts as fetched when its last row
-// was delivered.
+// (row * 3 + column + n) & 0xFF. A frame counts as fetched when its first
+// row was delivered (a share may take fewer rows than the camera has).
 class FakeShareSource : public ShareSource {
-public:
+  public:
     FakeShareSource(int width, int height, std::string name = "Camera 1", int port = 7);
 
     const char* ShareCameraName() const override { return name_.c_str(); }
@@ -58,7 +58,7 @@ public:
         return static_cast<std::uint8_t>(row * 3 + column + static_cast<int>(frame));
     }
 
-private:
+  private:
     std::string name_;
     int port_;
     std::atomic<int> width_;
@@ -72,7 +72,7 @@ private:
 
 // A child process whose standard output is read line by line.
 class ShareProcess {
-public:
+  public:
     // Runs program with args; extraEnv entries ("KEY=value") are added to
     // this process's environment.
     ShareProcess(const std::string& program, const std::vector<std::string>& args,
@@ -91,7 +91,7 @@ public:
     // Waits for the end; the exit code, or 128 + signal number.
     int Wait();
 
-private:
+  private:
     int pid_ = -1;
     int out_ = -1;
     std::string buffer_;
