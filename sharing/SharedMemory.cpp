@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "driver/DriverLog.h"
+#include "platform/NamedObjects.h"
 #include "platform/SystemError.h"
 #include "sharing/PlatformReports.h"
 
@@ -26,6 +27,11 @@ bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t siz
         KLOG(1,
              "CSharedMemory::CSharedMemory: ERROR: when creating, size must be postive and "
              "non-zero\n");
+        return false;
+    }
+    // A name that cannot be a segment's is refused (and reported) before
+    // its mutex is made.
+    if (!platform::CheckObjectName(name, platform::ObjectKind::Mapping)) {
         return false;
     }
     const std::string mutexName = std::string(name) + "Mutex";

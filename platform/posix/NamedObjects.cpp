@@ -116,7 +116,8 @@ bool CheckObjectName(const std::string& name, ObjectKind kind) {
     } else if (kind == ObjectKind::Pipe) {
         const std::string path = ObjectPath(kind, name);
         if (path.size() >= sizeof(sockaddr_un::sun_path)) {
-            detail = "its socket path " + path + " is longer than 107 bytes";
+            detail = "its socket path would be " + std::to_string(path.size()) +
+                     " bytes, longer than 107 bytes";
             why = detail.c_str();
             code = kErrorFilenameTooLong;
         }
