@@ -1,6 +1,9 @@
 #include "platform/IniProfile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -141,6 +144,42 @@ TEST_F(IniProfileTest, FailedWritesLeaveNoTrace) {
         ++entries;
     }
     EXPECT_EQ(entries, 1);
+}
+
+// Runs the write as an unprivileged user when the tests run as root (for
+// whom directory permissions do not apply); answers the write's result.
+bool WriteWithoutPrivileges(const std::string& path) {
+    if (geteuid() != 0) {
+        return IniWriteString(path, "S", "A", "2");
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        const uid_t nobody = 65534;
+        if (setresgid(nobody, nobody, nobody) != 0 || setresuid(nobody, nobody, nobody) != 0) {
+            _exit(3);
+        }
+        if (IniReadInt(path, "S", "A", 0) != 1) {
+            _exit(3);  // the file must be readable, only the directory locked
+        }
+        _exit(IniWriteString(path, "S", "A", "2") ? 1 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 3)
+        << "could not run the write as another user";
+    return !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST_F(IniProfileTest, ReadOnlyDirectoryMakesTheWriteFailAndKeepsTheFile) {
+    WriteFile(Path(), "[S]\nA=1\n");
+    // Readable by everyone, writable by nobody but its owner.
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0555), 0);
+    ASSERT_EQ(chmod(Path().c_str(), 0644), 0);
+    const bool written = WriteWithoutPrivileges(Path());
+    chmod(dir_.path().c_str(), 0700);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFile(Path()), "[S]\nA=1\n");
+    EXPECT_EQ(IniReadInt(Path(), "S", "A", 0), 1);
 }
 
 TEST_F(IniProfileTest, WriteThroughASymbolicLinkKeepsTheLink) {
