@@ -3,7 +3,9 @@
 #include <pthread.h>
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 #include "platform/SystemError.h"
 #include "platform/posix/ObjectFiles.h"
@@ -38,6 +40,18 @@ bool InitialiseMutex(int fd) {
 struct NamedMutex::Impl {
     std::unique_ptr<posix::ObjectFile> file;
     pthread_mutex_t* mutex = nullptr;
+    // Which thread of this process holds the mutex through this object,
+    // and how often. Unlocking a mutex one does not hold is refused here
+    // rather than handed to pthread, where it is undefined for some types.
+    std::atomic<std::thread::id> owner{};
+    int depth = 0;  // touched by the owner only
+
+    void Took() {
+        if (owner.load() != std::this_thread::get_id()) {
+            owner.store(std::this_thread::get_id());
+        }
+        ++depth;
+    }
 
     ~Impl() {
         if (mutex != nullptr) {
@@ -94,12 +108,14 @@ std::unique_ptr<NamedMutex> NamedMutex::Open(const std::string& name) {
 NamedMutex::LockResult NamedMutex::Lock() {
     const int rc = pthread_mutex_lock(impl_->mutex);
     if (rc == 0) {
+        impl_->Took();
         return LockResult::Acquired;
     }
     if (rc == EOWNERDEAD) {
         // The holder died: what it guarded may be half written, but the
         // mutex itself is ours and usable again.
         pthread_mutex_consistent(impl_->mutex);
+        impl_->Took();
         return LockResult::Abandoned;
     }
     SetLastErrorFromErrno(rc);
@@ -107,6 +123,13 @@ NamedMutex::LockResult NamedMutex::Lock() {
 }
 
 bool NamedMutex::Unlock() {
+    if (impl_->owner.load() != std::this_thread::get_id()) {
+        SetLastError(kErrorNotOwner);
+        return false;
+    }
+    if (--impl_->depth == 0) {
+        impl_->owner.store(std::thread::id{});
+    }
     const int rc = pthread_mutex_unlock(impl_->mutex);
     if (rc == 0) {
         return true;
