@@ -151,14 +151,19 @@ bool MilApp::IsCameraAvailable(const char* name) {
     return false;
 }
 
-bool MilApp::IsPortInUse(int port) {
-    for (MilDigitizer* camera : CollectCameras()) {
-        if (camera->port() == port) {
-            return true;
+MilDigitizer* MilApp::FindByPort(int port) const {
+    // Walked for every delivered row: no list is built on the way.
+    for (const auto& system : systems_) {
+        for (const auto& camera : system->digitizers()) {
+            if (camera->port() == port) {
+                return camera.get();
+            }
         }
     }
-    return false;
+    return nullptr;
 }
+
+bool MilApp::IsPortInUse(int port) { return FindByPort(port) != nullptr; }
 
 int MilApp::GetCameraCount() { return static_cast<int>(CollectCameras().size()); }
 
@@ -175,10 +180,8 @@ char** MilApp::GetCameraConfigNames() {
 
 MilDigitizer& MilApp::GetByPort(int port) {
     KLOG(4, "MilApp::GetByPort:  %d\n", port);
-    for (MilDigitizer* camera : CollectCameras()) {
-        if (camera->port() == port) {
-            return *camera;
-        }
+    if (MilDigitizer* camera = FindByPort(port)) {
+        return *camera;
     }
     KLOG(1, "MilApp::GetByPort: ERROR: could not find camera on port %d\n", port);
     throw LookupError();

@@ -47,6 +47,7 @@ public:
 
 private:
     std::vector<MilDigitizer*> CollectCameras();
+    MilDigitizer* FindByPort(int port) const;
 
     bool initialised_ = false;
     std::unique_ptr<char*[]> configNames_;

@@ -10,6 +10,7 @@
 #include "camera/GrabFlags.h"
 #include "camera/MilGrabBuffers.h"
 #include "mil/MilApi.h"
+#include "platform/SpinLock.h"
 #include "settings/CameraSettings.h"
 #include "sharing/ShareSource.h"
 
@@ -109,7 +110,7 @@ private:
     // Serialises row delivery (the scratch row, the settings it reads) with
     // the host's changes of those settings; the host thread and the share
     // thread may fetch rows at the same time.
-    mutable std::mutex rowMutex_;
+    mutable platform::SpinLock rowMutex_;
 };
 
 }  // namespace korvane

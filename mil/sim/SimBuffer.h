@@ -4,6 +4,8 @@
 // buffer's own lock.
 #include <cstdint>
 #include <mutex>
+
+#include "platform/SpinLock.h"
 #include <string>
 #include <vector>
 
@@ -36,7 +38,7 @@ class SimBuffer {
     const int width_;
     const int height_;
     const int bits_;
-    mutable std::mutex mutex_;
+    mutable platform::SpinLock mutex_;  // a row read takes it once per call
     std::vector<std::uint8_t> bytes_;   // 8-bit pixels
     std::vector<std::uint16_t> words_;  // 16-bit pixels
 };

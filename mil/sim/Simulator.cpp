@@ -143,6 +143,7 @@ void Simulator::FreeAll() {
         digitizer->Stop();
     }
     digitizers_.clear();
+    bufferGeneration_.fetch_add(1, std::memory_order_acq_rel);
     buffers_.clear();
     systems_.clear();
     appId_ = 0;
@@ -266,6 +267,7 @@ void Simulator::SysFree(MilId sysId) {
             ++it;
         }
     }
+    bufferGeneration_.fetch_add(1, std::memory_order_acq_rel);
     std::erase_if(buffers_,
                   [sysId](const auto& entry) { return entry.second->SystemId() == sysId; });
     systems_.erase(sysId);
@@ -458,21 +460,38 @@ MilId Simulator::BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits
         return 0;
     }
     const MilId id = NextId();
+    bufferGeneration_.fetch_add(1, std::memory_order_acq_rel);
     buffers_[id] = std::move(buffer);
     WriteId(bufId, id);
     return id;
 }
 
+const std::shared_ptr<SimBuffer>& Simulator::LookUpBuffer(MilId bufId) {
+    // Rows are read one call per row: the last buffer a thread read stays in
+    // its cache (and alive for it) until any buffer is allocated or freed.
+    struct Cache {
+        MilId id = 0;
+        std::uint64_t generation = 0;
+        std::shared_ptr<SimBuffer> buffer;
+    };
+    thread_local Cache cache;
+    const std::uint64_t generation = bufferGeneration_.load(std::memory_order_acquire);
+    if (cache.buffer && cache.id == bufId && cache.generation == generation) {
+        return cache.buffer;
+    }
+    std::lock_guard lock(mutex_);
+    const auto found = buffers_.find(bufId);
+    cache.id = bufId;
+    cache.generation = bufferGeneration_.load(std::memory_order_acquire);
+    cache.buffer = found == buffers_.end() ? nullptr : found->second;
+    return cache.buffer;
+}
+
 void Simulator::BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest) {
-    std::shared_ptr<SimBuffer> buffer;
-    {
-        std::lock_guard lock(mutex_);
-        const auto found = buffers_.find(bufId);
-        if (found == buffers_.end()) {
-            SetThreadError(kErrorInvalidId, "MbufGet2d: invalid buffer identifier %d", bufId);
-            return;
-        }
-        buffer = found->second;
+    const std::shared_ptr<SimBuffer>& buffer = LookUpBuffer(bufId);
+    if (!buffer) {
+        SetThreadError(kErrorInvalidId, "MbufGet2d: invalid buffer identifier %d", bufId);
+        return;
     }
     std::string error;
     if (!buffer->Get(x, y, sizeX, sizeY, dest, error)) {
@@ -482,6 +501,7 @@ void Simulator::BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt s
 
 void Simulator::BufFree(MilId bufId) {
     std::lock_guard lock(mutex_);
+    bufferGeneration_.fetch_add(1, std::memory_order_acq_rel);
     if (buffers_.erase(bufId) == 0) {
         SetThreadError(kErrorInvalidId, "MbufFree: invalid buffer identifier %d", bufId);
     }

@@ -4,6 +4,7 @@
 // operation answers like the library: an identifier (0 on failure) or a
 // value, and failures through the calling thread's error state. Callable
 // from any thread.
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -66,6 +67,11 @@ class Simulator {
     std::shared_ptr<SimDigitizer> Digitizer(MilId digId, const char* operation);
     void FreeAll();
 
+    const std::shared_ptr<SimBuffer>& LookUpBuffer(MilId bufId);
+
+    // Changes whenever a buffer is allocated or freed, so a thread's cached
+    // lookup knows when it is stale.
+    std::atomic<std::uint64_t> bufferGeneration_{1};
     std::mutex mutex_;  // guards everything below
     MilId appId_ = 0;
     MilId lastId_ = 0;

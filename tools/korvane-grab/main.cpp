@@ -49,22 +49,23 @@ void PrintLog(const char* text) {
 
 void OnFrame(int /*grabberNo*/, int portNo) {
     const auto called = Clock::now();
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(session.width) * session.height);
+    // The frame buffer is reused: a fresh allocation per frame would cost
+    // more than the rows themselves.
+    std::lock_guard lock(session.mutex);
+    session.frame.resize(static_cast<std::size_t>(session.width) * session.height);
     long long failures = 0;
     const auto start = Clock::now();
     for (int row = 0; row < session.height; ++row) {
-        if (session.driver.getXELGrabRow(0, portNo, pixels.data() + static_cast<std::size_t>(row) * session.width,
-                                         row, 0, session.width - 1) != 1) {
+        std::uint8_t* dest = session.frame.data() + static_cast<std::size_t>(row) * session.width;
+        if (session.driver.getXELGrabRow(0, portNo, dest, row, 0, session.width - 1) != 1) {
             ++failures;
         }
     }
     const auto end = Clock::now();
-    std::lock_guard lock(session.mutex);
     session.latencyUs.push_back(std::chrono::duration<double, std::micro>(called - session.requested).count());
     session.rowSeconds += std::chrono::duration<double>(end - start).count();
-    session.rowBytes += pixels.size();
+    session.rowBytes += session.frame.size();
     session.rowFailures += failures;
-    session.frame = std::move(pixels);
     ++session.completed;
     session.done.notify_all();
 }
