@@ -1,0 +1,152 @@
+// Grab latency: the time from doXELGrab to the completion callback with a
+// frame time of 0, against a bare condition-variable ping-pong between two
+// threads measured in the same run; and continuous grabbing with a callback
+// per frame.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "bench/DriverHost.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Waiter {
+    std::mutex mutex;
+    std::condition_variable cv;
+    long long count = 0;
+};
+Waiter waiter;
+
+void OnFrame(int, int) {
+    {
+        std::lock_guard lock(waiter.mutex);
+        ++waiter.count;
+    }
+    waiter.cv.notify_one();
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Median round trip of a wake-up from one thread to another and back.
+double PingPongMedianUs(int rounds) {
+    std::mutex m;
+    std::condition_variable cv;
+    int turn = 0;  // 0: main's turn, 1: the other thread's
+    bool stop = false;
+    std::thread other([&] {
+        std::unique_lock lock(m);
+        for (;;) {
+            cv.wait(lock, [&] { return turn == 1 || stop; });
+            if (stop) {
+                return;
+            }
+            turn = 0;
+            cv.notify_all();
+        }
+    });
+    std::vector<double> samples;
+    for (int i = 0; i < rounds; ++i) {
+        const auto start = Clock::now();
+        std::unique_lock lock(m);
+        turn = 1;
+        cv.notify_all();
+        cv.wait(lock, [&] { return turn == 0; });
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    {
+        std::lock_guard lock(m);
+        stop = true;
+    }
+    cv.notify_all();
+    other.join();
+    return Median(samples);
+}
+
+std::string OpenCamera(int width, int height) {
+    const std::string dir = bench::MakeScratchDir();
+    bench::WriteText(dir + "/sim.ini", "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth=" +
+                                           std::to_string(width) + "\nHeight=" + std::to_string(height) +
+                                           "\nFrameTimeMs=0\n");
+    bench::WriteText(dir + "/Korvane.ini", "[Camera 1]\nLogLevel=1\n");
+    setenv("KORVANE_SIM_CONFIG", (dir + "/sim.ini").c_str(), 1);
+    const auto& d = bench::Driver();
+    d.initialize(dir.c_str(), nullptr);
+    int size[2] = {0, 0};
+    d.openXELPort(0, 1, "Camera 1", size);
+    d.setCompleteCallback(0, 1, &OnFrame);
+    return dir;
+}
+
+void CloseCamera(const std::string& dir) {
+    const auto& d = bench::Driver();
+    d.closeXELPort(0, 1);
+    d.finalize();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+void BM_GrabToCallback(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    const std::string dir = OpenCamera(width, height);
+    const auto& d = bench::Driver();
+    std::vector<double> samples;
+    for (auto _ : state) {
+        std::unique_lock lock(waiter.mutex);
+        const long long before = waiter.count;
+        lock.unlock();
+        const auto start = Clock::now();
+        d.doXELGrab(0, 1);
+        lock.lock();
+        waiter.cv.wait(lock, [&] { return waiter.count > before; });
+        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    }
+    const double grab = Median(samples);
+    const double pingPong = PingPongMedianUs(2000);
+    state.counters["median_us"] = grab;
+    state.counters["pingpong_us"] = pingPong;
+    state.counters["x_pingpong"] = grab / pingPong;
+    CloseCamera(dir);
+}
+BENCHMARK(BM_GrabToCallback)->Args({16, 16})->Args({1280, 960})->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+void BM_ContinuousFramesPerSecond(benchmark::State& state) {
+    const std::string dir = OpenCamera(1280, 960);
+    const auto& d = bench::Driver();
+    for (auto _ : state) {
+        long long before = 0;
+        {
+            std::lock_guard lock(waiter.mutex);
+            before = waiter.count;
+        }
+        d.setProperty(0, 1, "continuous", 1);
+        const auto start = Clock::now();
+        d.doXELGrab(0, 1);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        d.setProperty(0, 1, "continuous", 0);
+        long long after = 0;
+        {
+            std::lock_guard lock(waiter.mutex);
+            after = waiter.count;
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        state.counters["frames_per_s"] = static_cast<double>(after - before) / seconds;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    CloseCamera(dir);
+}
+BENCHMARK(BM_ContinuousFramesPerSecond)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
