@@ -48,7 +48,7 @@ TEST(PixelConvert, VectorPathsMatchScalarForEveryShiftAndLength) {
             std::vector<std::uint8_t> a(n + 8);
             std::vector<std::uint8_t> b(n + 8);
             for (std::size_t i = 0; i < a.size(); ++i) {
-                a[i] = b[i] = static_cast<std::uint8_t>(src[i] >> 3);
+                a[i] = b[i] = static_cast<std::uint8_t>(src[i % src.size()] >> 3);
             }
             ShiftInPlace8(a.data() + 1, n, shift);
             scalar::ShiftInPlace8(b.data() + 1, n, shift);
