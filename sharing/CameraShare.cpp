@@ -203,15 +203,22 @@ void CCameraShare::SendFrame() {
         return;
     }
     WaitForWriteDone();
-    // The camera's size may have changed since Start; never write past
-    // the image buffer.
-    const int rows = std::min(camera_.ShareHeight(), imageBuffer_.height);
-    const int columns = std::min(camera_.ShareWidth(), imageBuffer_.width);
-    for (int row = 0; row < rows; ++row) {
-        camera_.ShareGetRow(imageBuffer_.GetLine(row), row, 0, columns - 1);
+    // The rows go straight into the segment, under its mutex, so a frame is
+    // copied once. The camera's size may have changed since Start: rows and
+    // columns never reach past the published image or the segment.
+    const int width = imageBuffer_.width;
+    const int rows = std::min({camera_.ShareHeight(), imageBuffer_.height,
+                               static_cast<int>(segment_.Size() / static_cast<unsigned>(width))});
+    const int columns = std::min(camera_.ShareWidth(), width);
+    if (!segment_.Lock()) {
+        KLOG(1, "CCameraShare::SendFrame: ERROR: cannot take the segment's mutex\n");
+        return;
     }
-    segment_.Write(imageBuffer_.data.get(),
-                   std::min(static_cast<std::uint32_t>(imageBuffer_.size), segment_.Size()));
+    std::uint8_t* image = segment_.View();
+    for (int row = 0; row < rows; ++row) {
+        camera_.ShareGetRow(image + static_cast<std::size_t>(row) * width, row, 0, columns - 1);
+    }
+    segment_.Unlock();
     notice_ = ShareHeader{kShareMagic, kShareTypeFrame, 0};
     WriteMessage(&notice_);
     KLOG(3, "CCameraShare::SendFrame: image has been written to memory");

@@ -116,6 +116,10 @@ std::size_t CSharedMemory::RegionSize() const {
     return view_ ? view_->RegionSize() : 0;
 }
 
+std::uint8_t* CSharedMemory::View() const {
+    return view_ ? view_->Data() : nullptr;
+}
+
 bool CSharedMemory::TakeMutex() {
     return !mutex_ || mutex_->Lock() != platform::NamedMutex::LockResult::Failed;
 }

@@ -39,6 +39,9 @@ class CSharedMemory {
     const std::string& Name() const { return name_; }
     // The mapped region (whole pages); 0 when released.
     std::size_t RegionSize() const;
+    // The mapped bytes, for writing in place between Lock and Unlock; null
+    // when released.
+    std::uint8_t* View() const;
 
   private:
     bool TakeMutex();
