@@ -32,4 +32,28 @@ bool NoticeUiAvailable();
 // Installs an answerer (an empty one removes it); answers the previous one.
 NoticeAnswerer SetNoticeAnswerer(NoticeAnswerer answerer);
 
+// A headless session can be scripted: the environment variable
+// KORVANE_DIALOG_SCRIPT names a text file of user actions, one a line
+// (docs/dialogs.md). Without an installed answerer a notice takes its answer
+// from a "notice <answer>" line at the script's current position; the dialogs
+// play the other lines. A session reads the file afresh from its first line
+// and ends when a dialog session ends (EndUiScriptSession) or a notice is
+// answered Cancel.
+struct UiScriptLine {
+    int number = 0;  // 1-based line number in the file
+    std::string text;
+};
+
+// The script file named by the environment, empty when none is.
+std::string UiScriptPath();
+// The next line not yet played (blank lines and "#" comments skipped);
+// false at the end of the script or without one.
+bool PeekUiScriptLine(UiScriptLine& line);
+// Marks the line PeekUiScriptLine answered as played.
+void SkipUiScriptLine();
+void EndUiScriptSession();
+// "ok", "cancel", "abort", "retry", "ignore", "yes", "no" or a number, as the
+// Windows answer value; false for anything else.
+bool ParseNoticeAnswer(const std::string& word, int& answer);
+
 }  // namespace korvane::platform
