@@ -52,6 +52,12 @@ bool MilDigitizer::HasName(const char* text) const { return text != nullptr && n
 
 bool MilDigitizer::AllocateDigitizer() {
     const mil::MilApi& api = mil::Api();
+    if (digId_ != 0) {
+        // Left allocated by an open that failed later on: allocating again
+        // would leak it (and the library refuses a second allocation).
+        api.MdigFree(digId_);
+        digId_ = 0;
+    }
     std::string dcf = "M_DEFAULT";
     if (settings_.UseDefaultDCF.value == 0 && settings_.DCF_FILE.value != "M_DEFAULT") {
         dcf = DriverLog::Instance().MakeAbsolutePath(settings_.DCF_FILE.value);

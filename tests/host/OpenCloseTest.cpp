@@ -115,6 +115,12 @@ TEST_F(OpenCloseTest, DigitizerWithoutSizeIsRefused) {
     EXPECT_EQ(d().openXELPort(0, 1, "Camera 1", size), 0);
     EXPECT_TRUE(log_.Contains("MilDigitizer::Open: ERROR: incorrect state: idDigitizer=="));
     EXPECT_TRUE(log_.Contains(" width=0 height=0, port=1\n"));
+    // The digitizer allocated by the failed open is released by the next
+    // one instead of leaking, so the next open fails for the same reason.
+    log_.Clear();
+    EXPECT_EQ(d().openXELPort(0, 1, "Camera 1", size), 0);
+    EXPECT_FALSE(log_.Contains("MdigAlloc failed"));
+    EXPECT_TRUE(log_.Contains(" width=0 height=0, port=1\n"));
 }
 
 TEST_F(OpenCloseTest, BufferFailureFailsTheOpen) {
