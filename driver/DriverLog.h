@@ -21,7 +21,13 @@ public:
 
     // Formats and emits one message when level is not above the current
     // level. Callable from any thread.
+#if defined(__MINGW32__)
+    // MinGW's plain "printf" check is the msvcrt dialect; the driver formats
+    // with the C99 one (%zu, %lld) there too.
+    void Print(int level, const char* format, ...) __attribute__((format(gnu_printf, 3, 4)));
+#else
     void Print(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+#endif
     void PrintV(int level, const char* format, va_list args);
 
     bool Enabled(int level) const { return level <= level_.load(std::memory_order_relaxed); }

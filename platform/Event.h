@@ -47,6 +47,14 @@ private:
     Mode mode_;
     bool signalled_;
     std::list<Registration> waiters_;
+#if defined(_WIN32)
+public:
+    // The kernel event object, for overlapped I/O started on it.
+    void* NativeHandle() const { return handle_; }
+
+private:
+    void* handle_ = nullptr;
+#endif
 };
 
 }  // namespace korvane::platform

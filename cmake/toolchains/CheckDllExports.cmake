@@ -1,0 +1,53 @@
+# Checks the export table of a Windows DLL: exactly the names listed in a
+# .def file, no more, none decorated (no '@', no leading '_').
+#   cmake -DOBJDUMP=<objdump> -DDLL=<file.dll> -DDEF=<file.def> -P CheckDllExports.cmake
+foreach(var OBJDUMP DLL DEF)
+    if(NOT ${var})
+        message(FATAL_ERROR "${var} not given")
+    endif()
+endforeach()
+
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed (${rc})")
+endif()
+
+# The names of the "[Ordinal/Name Pointer] Table" section, rows
+# "\t[  n] name". Brackets group list elements in CMake, so they go first.
+string(REPLACE "[" "<" dump "${dump}")
+string(REPLACE "]" ">" dump "${dump}")
+string(REGEX MATCH "<Ordinal/Name Pointer> Table\n([^\n]+\n)+" table "${dump}")
+string(REGEX MATCHALL "\t< *[0-9]+> [^ \t\n]+" rows "${table}")
+set(exported)
+foreach(row ${rows})
+    string(REGEX REPLACE "^\t< *[0-9]+> " "" name "${row}")
+    list(APPEND exported ${name})
+endforeach()
+
+file(STRINGS ${DEF} def_lines)
+set(expected)
+set(in_exports FALSE)
+foreach(line ${def_lines})
+    if(line MATCHES "^EXPORTS")
+        set(in_exports TRUE)
+    elseif(in_exports AND line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)")
+        list(APPEND expected ${CMAKE_MATCH_1})
+    endif()
+endforeach()
+
+list(SORT exported)
+list(SORT expected)
+list(LENGTH exported n_exported)
+list(LENGTH expected n_expected)
+message(STATUS "${DLL}: ${n_exported} exports")
+if(n_expected EQUAL 0)
+    message(FATAL_ERROR "no exports listed in ${DEF}")
+endif()
+if(NOT exported STREQUAL expected)
+    message(FATAL_ERROR "export table differs\n  expected: ${expected}\n  found:    ${exported}")
+endif()
+foreach(name ${exported})
+    if(name MATCHES "@|^_")
+        message(FATAL_ERROR "decorated export ${name}")
+    endif()
+endforeach()

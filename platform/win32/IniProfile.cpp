@@ -1,0 +1,136 @@
+#include "platform/IniProfile.h"
+
+#include <atomic>
+#include <string_view>
+
+#include "platform/win32/WinHandle.h"
+
+namespace korvane::platform {
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool HasLineBreakOrNul(std::string_view s) {
+    return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos;
+}
+
+bool Trimmed(std::string_view s) {
+    return !s.empty() && !IsBlank(s.front()) && !IsBlank(s.back());
+}
+
+bool ValidSection(std::string_view s) {
+    return s.find_first_not_of(" \t") != s.npos && !HasLineBreakOrNul(s) && s.find(']') == s.npos;
+}
+
+bool ValidKey(std::string_view k) {
+    return Trimmed(k) && !HasLineBreakOrNul(k) && k.find('=') == k.npos && k.front() != '[' &&
+           k.front() != ';';
+}
+
+bool TooLarge(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        return false;  // missing: the defaults apply
+    }
+    const unsigned long long size =
+        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return size > kIniMaxFileSize;
+}
+
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A name beside the target for the copy being edited: same directory, so
+// the final move is a rename on one volume.
+std::string TemporaryBeside(const std::string& path) {
+    static std::atomic<unsigned> counter{0};
+    return path + ".tmp" + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+}  // namespace
+
+int IniReadInt(const std::string& path, const std::string& section, const std::string& key,
+               int def) {
+    if (TooLarge(path)) {
+        return def;
+    }
+    return static_cast<int>(
+        ::GetPrivateProfileIntA(section.c_str(), key.c_str(), def, path.c_str()));
+}
+
+std::string IniReadString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& def) {
+    std::string fallback = def.substr(0, def.find('\0')).substr(0, kIniMaxValueLength);
+    while (!fallback.empty() && IsBlank(fallback.back())) {
+        fallback.pop_back();
+    }
+    if (TooLarge(path)) {
+        return fallback;
+    }
+    char buffer[kIniMaxValueLength + 1] = {};
+    const DWORD n = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
+                                               buffer, sizeof buffer, path.c_str());
+    return std::string(buffer, n);
+}
+
+bool IniWriteString(const std::string& path, const std::string& section, const std::string& key,
+                    const std::string& value) {
+    return IniWriteStrings(path, section, {{key, value}});
+}
+
+// The profile functions rewrite the file in place, so every change is made
+// on a copy that then replaces the file in one move: a reader, or a crash
+// in the middle, sees the old file or the new one.
+bool IniWriteStrings(const std::string& path, const std::string& section,
+                     const std::vector<std::pair<std::string, std::string>>& entries) {
+    if (!ValidSection(section)) {
+        return false;
+    }
+    for (const auto& [key, value] : entries) {
+        if (!ValidKey(key) || HasLineBreakOrNul(value)) {
+            return false;
+        }
+    }
+    if (TooLarge(path)) {
+        return false;
+    }
+    const std::string temp = TemporaryBeside(path);
+    if (Exists(path) && !::CopyFileA(path.c_str(), temp.c_str(), FALSE)) {
+        return false;
+    }
+    bool ok = true;
+    for (const auto& [key, value] : entries) {
+        if (!::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                          temp.c_str())) {
+            ok = false;
+            break;
+        }
+    }
+    // Nothing to write still leaves a file behind, as a write of one key does.
+    if (ok && entries.empty() && !Exists(temp)) {
+        HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok = h != INVALID_HANDLE_VALUE;
+        if (ok) {
+            ::CloseHandle(h);
+        }
+    }
+    // Push the profile layer's copy of the temporary file out before it moves.
+    ::WritePrivateProfileStringA(nullptr, nullptr, nullptr, temp.c_str());
+    if (ok) {
+        ok = ::MoveFileExA(temp.c_str(), path.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    }
+    if (!ok) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileA(temp.c_str());
+        ::SetLastError(error);
+    }
+    return ok;
+}
+
+}  // namespace korvane::platform
