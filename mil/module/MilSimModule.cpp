@@ -14,7 +14,12 @@ const korvane::mil::MilApi& T() {
 }
 }  // namespace
 
+#if defined(_WIN32)
+// The Windows build exports these by ordinal only (win32/KorvaneSim.def).
+#define KORVANE_EXPORT extern "C"
+#else
 #define KORVANE_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 KORVANE_EXPORT MilId MilOrdinal1648(MilInt initFlag, MilId* appId) {
     return T().MappAlloc(initFlag, appId);

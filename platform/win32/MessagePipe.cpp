@@ -105,6 +105,12 @@ bool MessagePipe::Create(const std::string& name) {
         return false;
     }
     const std::string path = ObjectPath(ObjectKind::Pipe, name);
+    // Some Win32 implementations (Wine) ignore the first-instance flag below;
+    // a name with a live instance answers anything but "not found" here.
+    if (::WaitNamedPipeA(path.c_str(), 1) || ::GetLastError() != ERROR_FILE_NOT_FOUND) {
+        ::SetLastError(ERROR_PIPE_BUSY);
+        return false;
+    }
     // The first instance only: a second server under a live name is refused
     // rather than sharing the clients with the first.
     HANDLE h = ::CreateNamedPipeA(
