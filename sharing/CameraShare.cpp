@@ -1,6 +1,7 @@
 #include "sharing/CameraShare.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <system_error>
 
 #include "driver/DriverLog.h"
@@ -134,8 +135,11 @@ CCameraShare::ServeEnd CCameraShare::ServeClient() {
                 case 2:
                     readPending_ = false;
                     // A read that ended because the client went away is not
-                    // a command.
-                    pipe_.ReadResult();
+                    // a command, and a message too short to reach the type
+                    // field (fewer than 8 bytes) counts as type 0.
+                    if (pipe_.ReadResult() < offsetof(ShareHeader, length)) {
+                        received_.type = 0;
+                    }
                     ProcessCommand(received_);
                     break;
                 default:
@@ -153,6 +157,11 @@ CCameraShare::ServeEnd CCameraShare::ServeClient() {
 }
 
 void CCameraShare::WaitForWriteDone() {
+    if (writeChecked_) {
+        // Nothing outstanding: a write that failed at once never signals
+        // its event, and a new client starts with none.
+        return;
+    }
     platform::Event& written = pipe_.WriteEvent();
     if (!written.IsSet()) {
         // A client that stops reading fills the pipe; wait for it to catch
@@ -162,15 +171,14 @@ void CCameraShare::WaitForWriteDone() {
             throw StopRequested{};
         }
     }
-    if (!writeChecked_) {
-        writeChecked_ = true;
-        pipe_.WriteResult();
-    }
+    writeChecked_ = true;
+    pipe_.WriteResult();
 }
 
 void CCameraShare::WriteMessage(const void* message) {
-    writeChecked_ = false;
     pipe_.Write(message, sizeof(ShareHeader));
+    // Only a write the pipe took (done or pending) has an outcome to await.
+    writeChecked_ = false;
 }
 
 ShareDimensions CCameraShare::PublishedDimensions() const {
