@@ -45,7 +45,8 @@ const DriverHost& Driver() {
 }
 
 std::string MakeScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvane-bench-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "korvane-bench-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) {
         std::abort();
     }

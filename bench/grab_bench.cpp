@@ -76,9 +76,10 @@ double PingPongMedianUs(int rounds) {
 
 std::string OpenCamera(int width, int height) {
     const std::string dir = bench::MakeScratchDir();
-    bench::WriteText(dir + "/sim.ini", "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth=" +
-                                           std::to_string(width) + "\nHeight=" + std::to_string(height) +
-                                           "\nFrameTimeMs=0\n");
+    bench::WriteText(
+        dir + "/sim.ini",
+        "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth=" +
+            std::to_string(width) + "\nHeight=" + std::to_string(height) + "\nFrameTimeMs=0\n");
     bench::WriteText(dir + "/Korvane.ini", "[Camera 1]\nLogLevel=1\n");
     setenv("KORVANE_SIM_CONFIG", (dir + "/sim.ini").c_str(), 1);
     const auto& d = bench::Driver();
@@ -120,7 +121,11 @@ void BM_GrabToCallback(benchmark::State& state) {
     state.counters["x_pingpong"] = grab / pingPong;
     CloseCamera(dir);
 }
-BENCHMARK(BM_GrabToCallback)->Args({16, 16})->Args({1280, 960})->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_GrabToCallback)
+    ->Args({16, 16})
+    ->Args({1280, 960})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
 
 void BM_ContinuousFramesPerSecond(benchmark::State& state) {
     const std::string dir = OpenCamera(1280, 960);
@@ -147,6 +152,9 @@ void BM_ContinuousFramesPerSecond(benchmark::State& state) {
     }
     CloseCamera(dir);
 }
-BENCHMARK(BM_ContinuousFramesPerSecond)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ContinuousFramesPerSecond)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

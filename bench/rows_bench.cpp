@@ -18,7 +18,9 @@ namespace {
 enum class Mode { Plain8, Shift16, Low16, Lut16 };
 
 std::atomic<int> framesDone{0};
-void OnFrame(int, int) { framesDone.fetch_add(1); }
+void OnFrame(int, int) {
+    framesDone.fetch_add(1);
+}
 
 // Seconds per call of f, from the best of several repetitions.
 template <typename F>
@@ -27,7 +29,8 @@ double TimeBest(F&& f, int reps) {
     for (int r = 0; r < reps; ++r) {
         const auto start = std::chrono::steady_clock::now();
         f();
-        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double s =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         best = std::min(best, s);
     }
     return best;
@@ -38,9 +41,11 @@ void BM_FrameRows(benchmark::State& state, Mode mode) {
     const int height = static_cast<int>(state.range(1));
     const bool sixteen = mode != Mode::Plain8;
     const std::string dir = bench::MakeScratchDir();
-    bench::WriteText(dir + "/sim.ini", "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth=" +
-                                           std::to_string(width) + "\nHeight=" + std::to_string(height) +
-                                           "\nBits=" + (sixteen ? "16" : "8") + "\n");
+    bench::WriteText(
+        dir + "/sim.ini",
+        "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth=" +
+            std::to_string(width) + "\nHeight=" + std::to_string(height) +
+            "\nBits=" + (sixteen ? "16" : "8") + "\n");
     setenv("KORVANE_SIM_CONFIG", (dir + "/sim.ini").c_str(), 1);
     std::string ini = "[Camera 1]\nLogLevel=1\n";
     if (sixteen) {
@@ -77,7 +82,8 @@ void BM_FrameRows(benchmark::State& state, Mode mode) {
     std::vector<std::uint8_t> frame(static_cast<std::size_t>(width) * height);
     auto fetch = [&] {
         for (int row = 0; row < height; ++row) {
-            d.getXELGrabRow(0, 1, frame.data() + static_cast<std::size_t>(row) * width, row, 0, width - 1);
+            d.getXELGrabRow(0, 1, frame.data() + static_cast<std::size_t>(row) * width, row, 0,
+                            width - 1);
         }
         benchmark::DoNotOptimize(frame.data());
     };
@@ -122,9 +128,21 @@ void BM_FrameRows(benchmark::State& state, Mode mode) {
     std::filesystem::remove_all(dir, ec);
 }
 
-BENCHMARK_CAPTURE(BM_FrameRows, Plain8, Mode::Plain8)->Args({1280, 960})->Args({4096, 3072})->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_FrameRows, Shift16, Mode::Shift16)->Args({1280, 960})->Args({4096, 3072})->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_FrameRows, LowByte16, Mode::Low16)->Args({1280, 960})->Args({4096, 3072})->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_FrameRows, Lut16, Mode::Lut16)->Args({1280, 960})->Args({4096, 3072})->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FrameRows, Plain8, Mode::Plain8)
+    ->Args({1280, 960})
+    ->Args({4096, 3072})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FrameRows, Shift16, Mode::Shift16)
+    ->Args({1280, 960})
+    ->Args({4096, 3072})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FrameRows, LowByte16, Mode::Low16)
+    ->Args({1280, 960})
+    ->Args({4096, 3072})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FrameRows, Lut16, Mode::Lut16)
+    ->Args({1280, 960})
+    ->Args({4096, 3072})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

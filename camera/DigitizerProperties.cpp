@@ -50,7 +50,9 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
     if (EqualsNoCase(name, "SoftwareTrigger")) {
         api.MdigControl(digId_, mil::M_GRAB_TRIGGER, 1);
         if (MilErrorPending()) {
-            KLOG(2, "MilDigitizer::SetProperty: ERROR: failed issue software trigger. Error message:%s\n",
+            KLOG(2,
+                 "MilDigitizer::SetProperty: ERROR: failed issue software trigger. Error "
+                 "message:%s\n",
                  MilErrorMessage().c_str());
             return false;
         }
@@ -67,7 +69,9 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
     if (EqualsNoCase(name, "MdigControl")) {
         api.MdigControl(digId_, value, storedValue_);
         if (MilErrorPending()) {
-            KLOG(2, "MilDigitizer::SetProperty: ERROR: while calling MdigControl (%d, %d). Error message:%s\n",
+            KLOG(2,
+                 "MilDigitizer::SetProperty: ERROR: while calling MdigControl (%d, %d). Error "
+                 "message:%s\n",
                  value, storedValue_, MilErrorMessage().c_str());
             return false;
         }

@@ -34,7 +34,9 @@ GrabThread::~GrabThread() {
     KLOG(2, "GrabThread::~GrabThread: leaving on port=%d\n", Port());
 }
 
-int GrabThread::Port() const { return camera_.port(); }
+int GrabThread::Port() const {
+    return camera_.port();
+}
 
 bool GrabThread::Init() {
     KLOG(2, "GrabThread::Init: entering on port=%d\n", Port());
@@ -52,7 +54,8 @@ bool GrabThread::Init() {
         return false;
     }
     KLOG(2, "GrabThread::Init: thread created:%d on port=%d\n",
-         static_cast<int>(static_cast<unsigned long>(thread_.native_handle()) & 0x7FFFFFFF), Port());
+         static_cast<int>(static_cast<unsigned long>(thread_.native_handle()) & 0x7FFFFFFF),
+         Port());
     KLOG(2, "GrabThread::Init: leaving on port=%d\n", Port());
     return true;
 }
@@ -84,7 +87,8 @@ int GrabThread::ThreadMain(State& state) {
         if (state.stopRequested.load()) {
             break;
         }
-        KLOG(3, "GrabThread::ThreadMain: grabbing starts in synch mode on port=%d\n", PortOf(state));
+        KLOG(3, "GrabThread::ThreadMain: grabbing starts in synch mode on port=%d\n",
+             PortOf(state));
         if (!Grab_MdigProcess(state)) {
             flags.grabInProgress.store(false);
             continue;
@@ -147,7 +151,9 @@ void GrabThread::Destroy() {
             thread_.join();
         } else {
             if (!onOwnThread) {
-                KLOG(1, "GrabThread::Destroy: WARNING: thread did not end within %d ms on port=%d, it ends on its own\n",
+                KLOG(1,
+                     "GrabThread::Destroy: WARNING: thread did not end within %d ms on port=%d, it "
+                     "ends on its own\n",
                      kJoinTimeoutMs, Port());
             }
             // Cut the camera loose: the thread keeps its own state alive and

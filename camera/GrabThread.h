@@ -16,7 +16,7 @@ namespace korvane {
 class MilDigitizer;
 
 class GrabThread {
-public:
+  public:
     static constexpr int kJoinTimeoutMs = 3000;
 
     explicit GrabThread(MilDigitizer& camera);
@@ -44,7 +44,7 @@ public:
 
     static int static_ThreadMain(const std::shared_ptr<State>& state);
 
-private:
+  private:
     static int ThreadMain(State& state);
     static bool Grab_MdigProcess(State& state);
     int Port() const;

@@ -18,12 +18,12 @@ std::unique_ptr<MilApp>& Singleton() {
 
 const std::vector<std::string>& MilApp::SupportedSystemTypes() {
     static const std::vector<std::string> types = {
-        "M_SYSTEM_CORONA_II",   "M_SYSTEM_METEOR_II",   "M_SYSTEM_METEOR_II_DIG",
+        "M_SYSTEM_CORONA_II",    "M_SYSTEM_METEOR_II",  "M_SYSTEM_METEOR_II_DIG",
         "M_SYSTEM_METEOR_II_CL", "M_SYSTEM_1394",       "M_SYSTEM_ODYSSEY",
-        "M_SYSTEM_HELIOS",      "M_SYSTEM_IRIS",        "M_SYSTEM_MORPHIS",
-        "M_SYSTEM_SOLIOS",      "M_SYSTEM_VIO",         "M_SYSTEM_NEXIS",
-        "M_SYSTEM_GIGE_VISION", "M_SYSTEM_MORPHISQXT",  "M_SYSTEM_SOLIOS_GIGE",
-        "M_SYSTEM_MORPHIS_EVO", "M_SYSTEM_IRIS_GT",     "M_SYSTEM_RADIENT"};
+        "M_SYSTEM_HELIOS",       "M_SYSTEM_IRIS",       "M_SYSTEM_MORPHIS",
+        "M_SYSTEM_SOLIOS",       "M_SYSTEM_VIO",        "M_SYSTEM_NEXIS",
+        "M_SYSTEM_GIGE_VISION",  "M_SYSTEM_MORPHISQXT", "M_SYSTEM_SOLIOS_GIGE",
+        "M_SYSTEM_MORPHIS_EVO",  "M_SYSTEM_IRIS_GT",    "M_SYSTEM_RADIENT"};
     return types;
 }
 
@@ -40,9 +40,13 @@ MilApp& MilApp::GetInstance() {
     return *instance;
 }
 
-void MilApp::DestroyInstance() { Singleton().reset(); }
+void MilApp::DestroyInstance() {
+    Singleton().reset();
+}
 
-bool MilApp::HasInstance() { return static_cast<bool>(Singleton()); }
+bool MilApp::HasInstance() {
+    return static_cast<bool>(Singleton());
+}
 
 MilApp::MilApp() = default;
 
@@ -56,7 +60,8 @@ bool MilApp::Init() {
     if (appId_ != 0 || !systems_.empty()) {
         // A second initialize without finalize: the earlier application
         // would otherwise stay allocated for the life of the process.
-        KLOG(1, "MilApp::Init: WARNING: already initialized, releasing the earlier cameras first\n");
+        KLOG(1,
+             "MilApp::Init: WARNING: already initialized, releasing the earlier cameras first\n");
         DestroySolios();
     }
     std::string backendError;
@@ -163,9 +168,13 @@ MilDigitizer* MilApp::FindByPort(int port) const {
     return nullptr;
 }
 
-bool MilApp::IsPortInUse(int port) { return FindByPort(port) != nullptr; }
+bool MilApp::IsPortInUse(int port) {
+    return FindByPort(port) != nullptr;
+}
 
-int MilApp::GetCameraCount() { return static_cast<int>(CollectCameras().size()); }
+int MilApp::GetCameraCount() {
+    return static_cast<int>(CollectCameras().size());
+}
 
 char** MilApp::GetCameraConfigNames() {
     configNames_.reset();
@@ -194,7 +203,8 @@ MilDigitizer& MilApp::GetByName(const char* name) {
             return *camera;
         }
     }
-    KLOG(1, "MilApp::GetByName: ERROR: could not find camera %s\n", name != nullptr ? name : "(null)");
+    KLOG(1, "MilApp::GetByName: ERROR: could not find camera %s\n",
+         name != nullptr ? name : "(null)");
     throw LookupError();
 }
 

@@ -14,12 +14,12 @@ class MilDigitizer;
 
 // The text exception the registry lookups throw; the exports catch it.
 class LookupError : public std::exception {
-public:
+  public:
     const char* what() const noexcept override { return "Err"; }
 };
 
 class MilApp {
-public:
+  public:
     static MilApp& GetInstance();
     static void DestroyInstance();
     static bool HasInstance();
@@ -45,7 +45,7 @@ public:
 
     static const std::vector<std::string>& SupportedSystemTypes();
 
-private:
+  private:
     std::vector<MilDigitizer*> CollectCameras();
     MilDigitizer* FindByPort(int port) const;
 

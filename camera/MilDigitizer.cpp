@@ -48,7 +48,9 @@ bool MilDigitizer::SetDevice(MilSystem& /*system*/, int deviceNumber) {
     return true;
 }
 
-bool MilDigitizer::HasName(const char* text) const { return text != nullptr && name_ == text; }
+bool MilDigitizer::HasName(const char* text) const {
+    return text != nullptr && name_ == text;
+}
 
 bool MilDigitizer::AllocateDigitizer() {
     const mil::MilApi& api = mil::Api();
@@ -110,7 +112,9 @@ bool MilDigitizer::Open(int port, int* imageSize) {
     settings_.Width.maxValue = maxWidth;
     settings_.Height.maxValue = maxHeight;
     if (digId_ == 0 || maxWidth == 0 || maxHeight == 0) {
-        KLOG(1, "MilDigitizer::Open: ERROR: incorrect state: idDigitizer==%d width=%d height=%d, port=%d\n",
+        KLOG(1,
+             "MilDigitizer::Open: ERROR: incorrect state: idDigitizer==%d width=%d height=%d, "
+             "port=%d\n",
              digId_, maxWidth, maxHeight, port);
         return false;
     }
@@ -131,7 +135,8 @@ bool MilDigitizer::Open(int port, int* imageSize) {
             started = false;
         }
         if (!started) {
-            KLOG(1, "MilDigitizer::Init: ERROR: grab thread could not be initialized for camera=%s\n",
+            KLOG(1,
+                 "MilDigitizer::Init: ERROR: grab thread could not be initialized for camera=%s\n",
                  name_.c_str());
             return false;
         }
@@ -183,7 +188,8 @@ void MilDigitizer::ApplyLut() {
     std::lock_guard lock(rowMutex_);
     if (!LoadLutTable(settings_.LUT_FILE.value, settings_.lutcolumn.value, *lutTable_)) {
         settings_.UseLUT.value = 0;
-        KLOG(1, "MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n");
+        KLOG(1,
+             "MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n");
     }
     grabBuffers_.RefreshLut();
 }
@@ -203,7 +209,9 @@ bool MilDigitizer::Grab() {
         return false;
     }
     if (flags_->grabInProgress.load()) {
-        KLOG(1, "MilDigitizer::Grab: WARNING: grab ignored, since another grab is in progress on port=%d\n",
+        KLOG(1,
+             "MilDigitizer::Grab: WARNING: grab ignored, since another grab is in progress on "
+             "port=%d\n",
              port);
         return false;
     }
@@ -216,7 +224,8 @@ bool MilDigitizer::Grab() {
 void MilDigitizer::SetContinuousGrab(bool on) {
     KLOG(2, "MilDigitizer::SetContinuousGrab: entering, mode=%s\n", on ? "on" : "off");
     if (on == flags_->continuous.load()) {
-        KLOG(3, "MilDigitizer::SetContinuousGrab has no effect -- the same mode is already active\n");
+        KLOG(3,
+             "MilDigitizer::SetContinuousGrab has no effect -- the same mode is already active\n");
         return;
     }
     flags_->continuous.store(on);
@@ -262,11 +271,13 @@ bool MilDigitizer::GetRow(std::uint8_t* dest, int row, std::uint32_t firstPix,
             KLOG(1, "MilDigitizer::GetRow: ERROR: invalid row number=%d height=%d\n", row, height);
             return false;
         }
-        const bool spanOk = firstPix < lastPix && lastPix - firstPix < static_cast<std::uint32_t>(width);
+        const bool spanOk =
+            firstPix < lastPix && lastPix - firstPix < static_cast<std::uint32_t>(width);
         const bool insideBuffer =
             grabBuffers_.bufferCount() == 0 || lastPix < static_cast<std::uint32_t>(width);
         if (!spanOk || !insideBuffer) {
-            KLOG(1, "MilDigitizer::GetRow: ERROR: invalid column, lastPix=%d firstPix=%d width=%d\n",
+            KLOG(1,
+                 "MilDigitizer::GetRow: ERROR: invalid column, lastPix=%d firstPix=%d width=%d\n",
                  static_cast<int>(lastPix), static_cast<int>(firstPix), width);
             return false;
         }
@@ -294,7 +305,9 @@ bool MilDigitizer::ShareGetRow(std::uint8_t* dest, int row, int first, int last)
     return GetRow(dest, row, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last));
 }
 
-void MilDigitizer::NotifyShare() { share_->NotifyFrame(); }
+void MilDigitizer::NotifyShare() {
+    share_->NotifyFrame();
+}
 
 void MilDigitizer::ReplaceSettings(const CameraSettings& edited) {
     std::lock_guard lock(rowMutex_);

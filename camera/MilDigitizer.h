@@ -22,7 +22,7 @@ class GrabThread;
 class CCameraShare;
 
 class MilDigitizer : public ShareSource {
-public:
+  public:
     MilDigitizer(MilApp& app, MilSystem& system);
     ~MilDigitizer() override;
     MilDigitizer(const MilDigitizer&) = delete;
@@ -89,7 +89,7 @@ public:
     // Called by the grab thread after each completed grab when sharing.
     void NotifyShare();
 
-private:
+  private:
     bool AllocateDigitizer();
     void ReplaceSettings(const CameraSettings& edited);
 

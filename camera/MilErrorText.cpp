@@ -4,7 +4,9 @@
 
 namespace korvane {
 
-bool MilErrorPending() { return mil::Api().MappGetError(mil::M_CURRENT, nullptr) != 0; }
+bool MilErrorPending() {
+    return mil::Api().MappGetError(mil::M_CURRENT, nullptr) != 0;
+}
 
 std::string MilErrorMessage() {
     char text[mil::kErrorTextSize] = {};

@@ -13,13 +13,16 @@ namespace korvane {
 MilGrabBuffers::MilGrabBuffers(MilSystem& system)
     : system_(system), lut8_(std::make_unique<std::array<std::uint8_t, 0x10000>>()) {}
 
-MilGrabBuffers::~MilGrabBuffers() { Release(); }
+MilGrabBuffers::~MilGrabBuffers() {
+    Release();
+}
 
 void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const LutTable* lut) {
     settings_ = &settings;
     lut_ = lut;
     if (width == 0 || height == 0) {
-        KLOG(1, "MilGrabBuffers::Init: ERROR: incorrect dimensions width=%d height=%d maxBufSize=%d\n",
+        KLOG(1,
+             "MilGrabBuffers::Init: ERROR: incorrect dimensions width=%d height=%d maxBufSize=%d\n",
              width, height, kMaxBufSize);
         return;
     }
@@ -32,14 +35,17 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
     }
     Release();
     if (width < 0 || height < 0) {
-        KLOG(1, "MilGrabBuffers::Init: ERROR: incorrect dimensions width=%d height=%d maxBufSize=%d\n",
+        KLOG(1,
+             "MilGrabBuffers::Init: ERROR: incorrect dimensions width=%d height=%d maxBufSize=%d\n",
              width, height, kMaxBufSize);
         return;
     }
     try {
         lineBuffer_.assign(static_cast<std::size_t>(width), 0);
     } catch (const std::bad_alloc&) {
-        KLOG(1, "MilGrabBuffers::Init: ERROR: memory allocation failed for the temp buffer, width=%d, pixelsize=%d\n",
+        KLOG(1,
+             "MilGrabBuffers::Init: ERROR: memory allocation failed for the temp buffer, width=%d, "
+             "pixelsize=%d\n",
              width, depth);
         return;
     }
@@ -51,7 +57,9 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
         const mil::MilId id = mil::Api().MbufAlloc2d(system_.sysId(), width, height, depth,
                                                      mil::M_IMAGE_GRAB, &bufferIds_[i]);
         if (id == 0 || bufferIds_[i] == 0) {
-            KLOG(1, "MilGrabBuffers::Init: ERROR: MbufAlloc2d failed for buffer %d out of %d, image:%dx%d, pixelsize=%d, %s\n",
+            KLOG(1,
+                 "MilGrabBuffers::Init: ERROR: MbufAlloc2d failed for buffer %d out of %d, "
+                 "image:%dx%d, pixelsize=%d, %s\n",
                  i, bufferCount_, width, height, depth, MilErrorText().c_str());
             return;
         }
@@ -87,13 +95,15 @@ bool MilGrabBuffers::GetRow(std::uint8_t* dest, std::uint32_t row, int first, in
     const std::uint32_t band = row / h;
     const std::uint32_t rowInBand = row % h;
     if (band >= static_cast<std::uint32_t>(bufferCount_)) {
-        KLOG(1, "MilGrabBuffers::GetRow: ERROR: incorrect buffer index ibuf=%d, bufCount=%d, row=%d, height=%d\n",
+        KLOG(1,
+             "MilGrabBuffers::GetRow: ERROR: incorrect buffer index ibuf=%d, bufCount=%d, row=%d, "
+             "height=%d\n",
              static_cast<int>(band), bufferCount_, static_cast<int>(row), height_);
         return false;
     }
     if (first < 0 || last < first || last >= width_) {
-        KLOG(1, "MilGrabBuffers::GetRow: ERROR: columns %d..%d outside the buffer width %d\n", first,
-             last, width_);
+        KLOG(1, "MilGrabBuffers::GetRow: ERROR: columns %d..%d outside the buffer width %d\n",
+             first, last, width_);
         return false;
     }
     const std::size_t n = static_cast<std::size_t>(last - first) + 1;

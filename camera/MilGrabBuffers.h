@@ -14,7 +14,7 @@ class MilSystem;
 class CameraSettings;
 
 class MilGrabBuffers {
-public:
+  public:
     static constexpr int kMaxBuffers = 50;
     static constexpr int kMaxBufSize = 32640000;
 
@@ -44,7 +44,7 @@ public:
     int depth() const { return depth_; }
     bool lutAttached() const { return lut_ != nullptr; }
 
-private:
+  private:
     std::array<mil::MilId, kMaxBuffers> bufferIds_{};
     int bufferCount_ = 0;
     int width_ = 0;

@@ -12,7 +12,7 @@ class MilApp;
 class MilDigitizer;
 
 class MilSystem {
-public:
+  public:
     explicit MilSystem(MilApp& app);
     ~MilSystem();
     MilSystem(const MilSystem&) = delete;
@@ -24,7 +24,7 @@ public:
     MilApp& app() const { return app_; }
     const std::vector<std::unique_ptr<MilDigitizer>>& digitizers() const { return digitizers_; }
 
-private:
+  private:
     mil::MilId sysId_ = 0;
     MilApp& app_;
     std::vector<std::unique_ptr<MilDigitizer>> digitizers_;

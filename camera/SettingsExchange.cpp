@@ -9,7 +9,9 @@ namespace korvane {
 namespace {
 constexpr double kUnit = 1000000.0;
 
-long long Ll(mil::MilInt v) { return static_cast<long long>(v); }
+long long Ll(mil::MilInt v) {
+    return static_cast<long long>(v);
+}
 
 void LogInquireError(const std::string& name, mil::MilInt type) {
     KLOG(1, "ERROR: Failed inquire setting %s: %s InquireType=%lld", name.c_str(),
@@ -22,7 +24,9 @@ void LogControlError(const std::string& name, mil::MilInt type) {
 }
 
 // On/off controls take the library's enable and disable values.
-int OnOff(int value) { return value != 0 ? static_cast<int>(mil::M_ENABLE) : static_cast<int>(mil::M_DISABLE); }
+int OnOff(int value) {
+    return value != 0 ? static_cast<int>(mil::M_ENABLE) : static_cast<int>(mil::M_DISABLE);
+}
 }  // namespace
 
 void MilDigitizer::InquireSettings() {
@@ -89,7 +93,8 @@ void MilDigitizer::ParamInquire(mil::MilInt type, Param<int>& setting) {
         return;
     }
     setting.value = static_cast<int>(answer);
-    KLOG(2, "MilDigitizer::ParamInquire(%lld): %s=%d", Ll(type), setting.name.c_str(), setting.value);
+    KLOG(2, "MilDigitizer::ParamInquire(%lld): %s=%d", Ll(type), setting.name.c_str(),
+         setting.value);
 }
 
 void MilDigitizer::ParamInquire(mil::MilInt type, Param<double>& setting, bool withRange) {
@@ -131,7 +136,8 @@ void MilDigitizer::ParamControl(mil::MilInt type, const Param<int>& setting) {
         LogControlError(setting.name, type);
         return;
     }
-    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%d", Ll(type), setting.name.c_str(), setting.value);
+    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%d", Ll(type), setting.name.c_str(),
+         setting.value);
 }
 
 void MilDigitizer::ParamControl(mil::MilInt type, const Param<double>& setting) {
@@ -140,7 +146,8 @@ void MilDigitizer::ParamControl(mil::MilInt type, const Param<double>& setting) 
         LogControlError(setting.name, type);
         return;
     }
-    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%f", Ll(type), setting.name.c_str(), setting.value);
+    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%f", Ll(type), setting.name.c_str(),
+         setting.value);
 }
 
 void MilDigitizer::ParamControl(mil::MilInt type, const ParamEnum& setting) {

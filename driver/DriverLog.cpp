@@ -80,7 +80,9 @@ void DriverLog::Emit(const char* message) {
     std::fclose(file);
 }
 
-void DriverLog::SetMessageProc(DebugMsgProc proc) { messageProc_.store(proc); }
+void DriverLog::SetMessageProc(DebugMsgProc proc) {
+    messageProc_.store(proc);
+}
 
 bool DriverLog::SetSystemPath(const char* path) {
     if (path == nullptr || *path == '\0') {

@@ -13,7 +13,7 @@
 namespace korvane {
 
 class DriverLog {
-public:
+  public:
     static constexpr std::size_t kMessageSize = 1024;
     static constexpr std::size_t kPathSize = 260;
 
@@ -30,17 +30,27 @@ public:
 #endif
     void PrintV(int level, const char* format, va_list args);
 
-    bool Enabled(int level) const { return level <= level_.load(std::memory_order_relaxed); }
+    bool Enabled(int level) const {
+        return level <= level_.load(std::memory_order_relaxed);
+    }
 
     void SetMessageProc(DebugMsgProc proc);
     // Stores the path unless it is null or empty; answers whether it did.
     bool SetSystemPath(const char* path);
     std::string SystemPath() const;
 
-    void SetLevel(int level) { level_.store(level, std::memory_order_relaxed); }
-    int Level() const { return level_.load(std::memory_order_relaxed); }
-    void SetLogIntoFile(bool on) { logIntoFile_.store(on, std::memory_order_relaxed); }
-    bool LogIntoFile() const { return logIntoFile_.load(std::memory_order_relaxed); }
+    void SetLevel(int level) {
+        level_.store(level, std::memory_order_relaxed);
+    }
+    int Level() const {
+        return level_.load(std::memory_order_relaxed);
+    }
+    void SetLogIntoFile(bool on) {
+        logIntoFile_.store(on, std::memory_order_relaxed);
+    }
+    bool LogIntoFile() const {
+        return logIntoFile_.load(std::memory_order_relaxed);
+    }
 
     std::string GetIniPath() const;
     std::string GetLogPath() const;
@@ -50,7 +60,7 @@ public:
     // Back to the state of a fresh process (tests only).
     void ResetForTesting();
 
-private:
+  private:
     DriverLog() = default;
     void Emit(const char* message);
 
@@ -71,10 +81,10 @@ std::string FormatLogPrefix(int day, int month, int year, int hour, int minute, 
 
 // Logs at a level, skipping the formatting (and the evaluation of the
 // arguments) when the level is filtered out.
-#define KLOG(level, ...)                                                 \
-    do {                                                                 \
-        ::korvane::DriverLog& klog_ = ::korvane::DriverLog::Instance();  \
-        if (klog_.Enabled(level)) {                                      \
-            klog_.Print((level), __VA_ARGS__);                           \
-        }                                                                \
+#define KLOG(level, ...)                                                \
+    do {                                                                \
+        ::korvane::DriverLog& klog_ = ::korvane::DriverLog::Instance(); \
+        if (klog_.Enabled(level)) {                                     \
+            klog_.Print((level), __VA_ARGS__);                          \
+        }                                                               \
     } while (0)

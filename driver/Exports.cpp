@@ -3,9 +3,9 @@
 // exception leave the library.
 #include <cstring>
 
+#include "camera/CommandParser.h"
 #include "camera/MilApp.h"
 #include "camera/MilDigitizer.h"
-#include "camera/CommandParser.h"
 #include "driver/DriverLog.h"
 #include "korvane/korvane.h"
 #include "platform/Clock.h"
@@ -15,7 +15,9 @@ using korvane::MilApp;
 
 namespace {
 constexpr const char* kVersion = "1,0,0,1";
-const char* Text(const char* s) { return s != nullptr ? s : "(null)"; }
+const char* Text(const char* s) {
+    return s != nullptr ? s : "(null)";
+}
 }  // namespace
 
 extern "C" {
@@ -69,9 +71,13 @@ KORVANE_API int KORVANE_CALL configureCamera(void* parentWindow, const char* cam
     }
 }
 
-KORVANE_API int KORVANE_CALL getXELMaxNoOfGrabbers(void) { return 1; }
+KORVANE_API int KORVANE_CALL getXELMaxNoOfGrabbers(void) {
+    return 1;
+}
 
-KORVANE_API int KORVANE_CALL getXELMaxNoOfPorts(void) { return 20; }
+KORVANE_API int KORVANE_CALL getXELMaxNoOfPorts(void) {
+    return 20;
+}
 
 KORVANE_API int KORVANE_CALL getXELNoOfSupportedCameras(void) {
     try {
@@ -102,8 +108,10 @@ KORVANE_API int KORVANE_CALL openXELPort(int grabberNo, int portNo, const char* 
         }
         imageSize[0] = 0;
         imageSize[1] = 0;
-        if (cameraName == nullptr || *cameraName == '\0' || korvane::EqualsNoCase(cameraName, "Undefined")) {
-            KLOG(1, "openXELPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, cameraName=%s\n",
+        if (cameraName == nullptr || *cameraName == '\0' ||
+            korvane::EqualsNoCase(cameraName, "Undefined")) {
+            KLOG(1,
+                 "openXELPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, cameraName=%s\n",
                  grabberNo, portNo, Text(cameraName));
             return 0;
         }
@@ -118,15 +126,16 @@ KORVANE_API int KORVANE_CALL openXELPort(int grabberNo, int portNo, const char* 
         }
         korvane::MilDigitizer& camera = app.GetByName(cameraName);
         if (!camera.Open(portNo, imageSize)) {
-            KLOG(1, "openXELPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, cameraName=%s\n",
+            KLOG(1,
+                 "openXELPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, cameraName=%s\n",
                  grabberNo, portNo, cameraName);
             return 0;
         }
         KLOG(2, "openXELPort: -- Camera %s OPENED on port %d\n", camera.name().c_str(), portNo);
         return 1;
     } catch (...) {
-        KLOG(1, "openXELPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n", grabberNo,
-             portNo, Text(cameraName));
+        KLOG(1, "openXELPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
+             grabberNo, portNo, Text(cameraName));
         return 0;
     }
 }

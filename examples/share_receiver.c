@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
     unsigned char* image = malloc((size_t)width * (size_t)height);
     int received = 0;
     while (received < wanted && korvane_share_wait_frame(share, 5000) == KORVANE_SHARE_OK) {
-        if (korvane_share_copy_frame(share, image, (size_t)width * (size_t)height) == KORVANE_SHARE_OK) {
+        if (korvane_share_copy_frame(share, image, (size_t)width * (size_t)height) ==
+            KORVANE_SHARE_OK) {
             ++received;
         }
     }

@@ -11,7 +11,7 @@ inline constexpr int kInfinite = -1;
 inline constexpr int kWaitTimeout = -1;
 
 class Event {
-public:
+  public:
     enum class Mode { AutoReset, ManualReset };
 
     explicit Event(Mode mode = Mode::AutoReset, bool initiallySignalled = false);
@@ -36,7 +36,7 @@ public:
 
     struct Waiter;
 
-private:
+  private:
     struct Registration {
         Waiter* waiter;
         int index;
@@ -48,11 +48,13 @@ private:
     bool signalled_;
     std::list<Registration> waiters_;
 #if defined(_WIN32)
-public:
+  public:
     // The kernel event object, for overlapped I/O started on it.
-    void* NativeHandle() const { return handle_; }
+    void* NativeHandle() const {
+        return handle_;
+    }
 
-private:
+  private:
     void* handle_ = nullptr;
 #endif
 };

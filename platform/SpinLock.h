@@ -8,7 +8,7 @@
 namespace korvane::platform {
 
 class SpinLock {
-public:
+  public:
     void lock() noexcept {
         for (;;) {
             if (!locked_.exchange(true, std::memory_order_acquire)) {
@@ -26,7 +26,7 @@ public:
     bool try_lock() noexcept { return !locked_.exchange(true, std::memory_order_acquire); }
     void unlock() noexcept { locked_.store(false, std::memory_order_release); }
 
-private:
+  private:
     std::atomic<bool> locked_{false};
 };
 

@@ -52,8 +52,8 @@ KORVANE_API int KORVANE_CALL openXELPort(int grabberNo, int portNo, const char* 
 KORVANE_API void KORVANE_CALL closeXELPort(int grabberNo, int portNo);
 KORVANE_API int KORVANE_CALL doXELGrab(int grabberNo, int portNo);
 /* Copies pixels firstPix..lastPix (inclusive) of a row, one byte each. */
-KORVANE_API int KORVANE_CALL getXELGrabRow(int grabberNo, int portNo, unsigned char* dest,
-                                           int row, int firstPix, int lastPix);
+KORVANE_API int KORVANE_CALL getXELGrabRow(int grabberNo, int portNo, unsigned char* dest, int row,
+                                           int firstPix, int lastPix);
 /* Accepted for compatibility; reads no argument and changes nothing. */
 KORVANE_API int KORVANE_CALL setHWTrigger(int grabberNo, int portNo, int mode);
 KORVANE_API int KORVANE_CALL setCompleteCallback(int grabberNo, int portNo,

@@ -40,9 +40,8 @@ void RenderRow(const FrameView& view, long long sy, int width, int bufferBits, O
     const auto y = static_cast<std::uint64_t>(sy);
     const auto n = static_cast<std::uint64_t>(view.frame);
     const bool sixteen = view.sensorBits == 16;
-    const std::uint32_t base =
-        sixteen ? static_cast<std::uint32_t>((101 * y + 1009 * n) & 0xFFFF)
-                : static_cast<std::uint32_t>((2 * y + 3 * n) & 0xFF);
+    const std::uint32_t base = sixteen ? static_cast<std::uint32_t>((101 * y + 1009 * n) & 0xFFFF)
+                                       : static_cast<std::uint32_t>((2 * y + 3 * n) & 0xFF);
     const std::uint32_t step = sixteen ? 37 : 1;
     const std::uint32_t mask = sixteen ? 0xFFFF : 0xFF;
     const int shift = (sixteen && bufferBits == 8) ? 8 : 0;
@@ -62,7 +61,8 @@ void RenderRow(const FrameView& view, long long sy, int width, int bufferBits, O
     } else {
         Out* row = out;
         for (long long k = first; k < last; ++k) {
-            row[k] = static_cast<Out>(((start + step * static_cast<std::uint32_t>(k)) & mask) >> shift);
+            row[k] =
+                static_cast<Out>(((start + step * static_cast<std::uint32_t>(k)) & mask) >> shift);
         }
     }
 }

@@ -58,7 +58,9 @@ std::string Assemble(const std::vector<std::string>& parts, bool absolute) {
 
 }  // namespace
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
 std::string JoinPath(const std::string& dir, const std::string& file) {
     if (dir.empty()) {
@@ -116,7 +118,9 @@ bool RelativePathTo(const std::string& fromDir, const std::string& toFile, std::
     return true;
 }
 
-bool PathIsRelative(const std::string& path) { return path.empty() || path.front() != '/'; }
+bool PathIsRelative(const std::string& path) {
+    return path.empty() || path.front() != '/';
+}
 
 bool PathAppend(std::string& base, const std::string& more, std::size_t maxLen) {
     const bool absolute = !base.empty() && base.front() == '/';

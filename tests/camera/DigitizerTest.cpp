@@ -22,21 +22,23 @@ struct Notice {
 };
 
 class DigitizerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         DriverLog::Instance().ResetForTesting();
         DriverLog::Instance().SetSystemPath(dir_.path().c_str());
         DriverLog::Instance().SetMessageProc(&test::LogCapture::Callback);
-        test::WriteFile(dir_.File("Korvane.ini"), "[Camera 1]\nLogLevel=4\n[Camera 2]\nLogLevel=4\n");
+        test::WriteFile(dir_.File("Korvane.ini"),
+                        "[Camera 1]\nLogLevel=4\n[Camera 2]\nLogLevel=4\n");
         test::WriteFile(dir_.File("sim.ini"),
                         "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=2\n"
                         "[System0.Digitizer0]\nWidth=64\nHeight=8\n"
                         "[System0.Digitizer1]\nWidth=64\nHeight=8\nFailMdigAlloc=1\n");
         setenv("KORVANE_SIM_CONFIG", dir_.File("sim.ini").c_str(), 1);
-        platform::SetNoticeAnswerer([this](const std::string& text, const std::string& caption, unsigned flags) {
-            notices_.push_back({text, caption, flags});
-            return answer_;
-        });
+        platform::SetNoticeAnswerer(
+            [this](const std::string& text, const std::string& caption, unsigned flags) {
+                notices_.push_back({text, caption, flags});
+                return answer_;
+            });
         ASSERT_TRUE(MilApp::GetInstance().Init());
     }
     void TearDown() override {
@@ -68,8 +70,9 @@ TEST_F(DigitizerTest, DcfFallbackShowsAWarningBox) {
     ASSERT_TRUE(camera.Open(1, size));
     ASSERT_EQ(notices_.size(), 1u);
     EXPECT_EQ(notices_[0].flags, 0x30u);
-    EXPECT_EQ(notices_[0].text, "Digitizer #0: the supplied DCF file '" + dir_.File("nothere.dcf") +
-                                    "' failed to open.\nThe camera is opened with default DCF instead.");
+    EXPECT_EQ(notices_[0].text,
+              "Digitizer #0: the supplied DCF file '" + dir_.File("nothere.dcf") +
+                  "' failed to open.\nThe camera is opened with default DCF instead.");
 }
 
 TEST_F(DigitizerTest, BothDcfsFailingShowsAnErrorBox) {
@@ -124,7 +127,9 @@ TEST_F(DigitizerTest, GrabBuffersInitWithZeroSizeKeepsAReadySet) {
     int size[2] = {0, 0};
     ASSERT_TRUE(camera.Open(1, size));
     camera.grabBuffers().Init(camera.settings(), 0, 8, nullptr);
-    EXPECT_TRUE(log_.Contains("MilGrabBuffers::Init: ERROR: incorrect dimensions width=0 height=8 maxBufSize=32640000\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilGrabBuffers::Init: ERROR: incorrect dimensions width=0 height=8 "
+                      "maxBufSize=32640000\n"));
     EXPECT_TRUE(camera.grabBuffers().ready());
 }
 
@@ -166,7 +171,8 @@ TEST_F(DigitizerTest, UnusableLutFileSwitchesTheLutOff) {
     camera.settings().Save("Camera 1");
     int size[2] = {0, 0};
     ASSERT_TRUE(camera.Open(1, size));
-    EXPECT_TRUE(log_.Contains("MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n"));
     EXPECT_EQ(camera.settings().UseLUT.value, 0);
     camera.Close();
     EXPECT_NE(test::ReadFile(dir_.File("Korvane.ini")).find("UseLUT=0"), std::string::npos);

@@ -77,8 +77,9 @@ TEST(PixelConvert, LookupsUseTheTable) {
     }
     std::vector<std::uint8_t> pixels = {0, 1, 2, 255, 128};
     LookupInPlace8(pixels.data(), pixels.size(), table.data());
-    EXPECT_EQ(pixels, (std::vector<std::uint8_t>{3, 10, 17, static_cast<std::uint8_t>((255 * 7 + 3) & 0xFF),
-                                                 static_cast<std::uint8_t>((128 * 7 + 3) & 0xFF)}));
+    EXPECT_EQ(pixels,
+              (std::vector<std::uint8_t>{3, 10, 17, static_cast<std::uint8_t>((255 * 7 + 3) & 0xFF),
+                                         static_cast<std::uint8_t>((128 * 7 + 3) & 0xFF)}));
 }
 
 }  // namespace

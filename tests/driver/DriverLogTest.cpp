@@ -13,7 +13,7 @@ namespace korvane {
 namespace {
 
 class DriverLogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         DriverLog::Instance().ResetForTesting();
         DriverLog::Instance().SetMessageProc(&test::LogCapture::Callback);

@@ -14,14 +14,25 @@ namespace {
 class BoundaryTest : public HostTest {};
 
 TEST(ExportTable, ExactlyTheNineteenExports) {
-    const std::set<std::string> expected = {
-        "initialize",         "finalize",          "setSystemPath",
-        "setDebugMsgProc",    "configureCamera",   "getXELMaxNoOfGrabbers",
-        "getXELMaxNoOfPorts", "getXELNoOfSupportedCameras", "getXELCameraConfigNames",
-        "openXELPort",        "closeXELPort",      "doXELGrab",
-        "getXELGrabRow",      "setHWTrigger",      "setCompleteCallback",
-        "getPropertyRange",   "getProperty",       "setProperty",
-        "execCmd"};
+    const std::set<std::string> expected = {"initialize",
+                                            "finalize",
+                                            "setSystemPath",
+                                            "setDebugMsgProc",
+                                            "configureCamera",
+                                            "getXELMaxNoOfGrabbers",
+                                            "getXELMaxNoOfPorts",
+                                            "getXELNoOfSupportedCameras",
+                                            "getXELCameraConfigNames",
+                                            "openXELPort",
+                                            "closeXELPort",
+                                            "doXELGrab",
+                                            "getXELGrabRow",
+                                            "setHWTrigger",
+                                            "setCompleteCallback",
+                                            "getPropertyRange",
+                                            "getProperty",
+                                            "setProperty",
+                                            "execCmd"};
     std::set<std::string> functions;
     std::istringstream table(ExportedSymbolTable());
     std::string name;
@@ -29,8 +40,8 @@ TEST(ExportTable, ExactlyTheNineteenExports) {
     std::string rest;
     while (table >> name >> type && std::getline(table, rest)) {
         // Only the code and data the library defines itself count.
-        if (type == "T" || type == "D" || type == "B" || type == "R" || type == "W" || type == "V" ||
-            type == "i" || type == "u") {
+        if (type == "T" || type == "D" || type == "B" || type == "R" || type == "W" ||
+            type == "V" || type == "i" || type == "u") {
             functions.insert(name);
         }
     }
@@ -71,7 +82,8 @@ TEST_F(BoundaryTest, OpenRefusesUndefinedAndUnknownNames) {
     UseSimulator(SimOneBoard());
     ASSERT_EQ(Initialize(), 1);
     int size[2] = {5, 5};
-    for (const char* name : {"Undefined", "UNDEFINED", "undefined", "", static_cast<const char*>(nullptr)}) {
+    for (const char* name :
+         {"Undefined", "UNDEFINED", "undefined", "", static_cast<const char*>(nullptr)}) {
         size[0] = size[1] = 5;
         EXPECT_EQ(d().openXELPort(0, 1, name, size), 0);
         EXPECT_EQ(size[0], 0);

@@ -11,7 +11,7 @@ namespace korvane::test {
 namespace {
 
 class EnumerationTest : public HostTest {
-protected:
+  protected:
     std::vector<std::string> Names() {
         std::vector<std::string> names;
         char** list = d().getXELCameraConfigNames();
@@ -24,9 +24,8 @@ protected:
 
 std::string Board(int index, const std::string& descriptor, int digitizers,
                   const std::string& extra = "") {
-    return "[System" + std::to_string(index) + "]\nDescriptor=" + descriptor +
-           "\nSerial=SN-" + std::to_string(index) + "\nDigitizers=" + std::to_string(digitizers) +
-           "\n" + extra;
+    return "[System" + std::to_string(index) + "]\nDescriptor=" + descriptor + "\nSerial=SN-" +
+           std::to_string(index) + "\nDigitizers=" + std::to_string(digitizers) + "\n" + extra;
 }
 
 TEST_F(EnumerationTest, BuiltInDefaultHasTwoCameras) {
@@ -36,7 +35,8 @@ TEST_F(EnumerationTest, BuiltInDefaultHasTwoCameras) {
     EXPECT_TRUE(log_.Contains("MilApp::Init: enter\n"));
     EXPECT_TRUE(log_.Contains("MilApp::Init: 1 M_SYSTEM_SOLIOS board(s) found\n"));
     EXPECT_TRUE(log_.Contains("MilSystem::Init: digitizer count:2\n"));
-    EXPECT_TRUE(log_.Contains("MilSystem::Init: board num:0 M_Default:0 M_Dev_0:1 M_Dev1:0 M_Dev2:0\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilSystem::Init: board num:0 M_Default:0 M_Dev_0:1 M_Dev1:0 M_Dev2:0\n"));
 }
 
 TEST_F(EnumerationTest, TwoBoardsOfOneDescriptor) {
@@ -46,7 +46,8 @@ TEST_F(EnumerationTest, TwoBoardsOfOneDescriptor) {
     EXPECT_TRUE(log_.Contains("MilApp::Init: 2 M_SYSTEM_SOLIOS board(s) found\n"));
     EXPECT_TRUE(log_.Contains("Board serial #:SN-0\n"));
     EXPECT_TRUE(log_.Contains("Board serial #:SN-1\n"));
-    EXPECT_TRUE(log_.Contains("MilSystem::Init: board num:1 M_Default:0 M_Dev_0:1 M_Dev1:1 M_Dev2:0\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilSystem::Init: board num:1 M_Default:0 M_Dev_0:1 M_Dev1:1 M_Dev2:0\n"));
     EXPECT_EQ(Names(), (std::vector<std::string>{"Camera 1", "Camera 1", "Camera 2"}));
     EXPECT_EQ(d().getXELNoOfSupportedCameras(), 3);
 }

@@ -15,15 +15,17 @@ namespace {
 using namespace std::chrono_literals;
 
 class GrabTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
         RaiseLogLevel();
     }
     void Open(const std::string& digitizerExtra = "", int frameTimeMs = 0) {
         std::string extra = digitizerExtra;
-        UseSimulator("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth=64\nHeight=8\nFrameTimeMs=" +
-                     std::to_string(frameTimeMs) + "\n" + extra);
+        UseSimulator(
+            "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nWidth="
+            "64\nHeight=8\nFrameTimeMs=" +
+            std::to_string(frameTimeMs) + "\n" + extra);
         ASSERT_EQ(Initialize(), 1);
         OpenCamera("Camera 1", 3);
         ASSERT_EQ(d().setCompleteCallback(0, 3, &GrabWaiter::Callback), 1);
@@ -51,8 +53,9 @@ TEST_F(GrabTest, SecondGrabWhilePendingIsRefused) {
     Open("", 200);
     ASSERT_EQ(d().doXELGrab(0, 3), 1);
     EXPECT_EQ(d().doXELGrab(0, 3), 0);
-    EXPECT_TRUE(log_.Contains(
-        "MilDigitizer::Grab: WARNING: grab ignored, since another grab is in progress on port=3\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Grab: WARNING: grab ignored, since another grab is in "
+                      "progress on port=3\n"));
     ASSERT_TRUE(waiter_.WaitFor(1));
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(waiter_.Count(), 1u) << "the first grab calls back once";
@@ -86,7 +89,8 @@ TEST_F(GrabTest, ContinuousModeGrabsBackToBackAfterTheNextGrab) {
     ASSERT_EQ(d().doXELGrab(0, 3), 1);
     EXPECT_TRUE(waiter_.WaitFor(10)) << "frames follow without further requests";
     ASSERT_EQ(d().setProperty(0, 3, "continuous", 1), 1);
-    EXPECT_TRUE(log_.Contains("MilDigitizer::SetContinuousGrab has no effect -- the same mode is already active\n"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::SetContinuousGrab has no effect -- the same mode is already active\n"));
     ASSERT_EQ(d().setProperty(0, 3, "continous", 0), 1);
     std::this_thread::sleep_for(100ms);
     const std::size_t settled = waiter_.Count();
@@ -121,7 +125,8 @@ TEST_F(GrabTest, FailedLibraryGrabLeavesTheCameraIdle) {
     bool accepted = false;
     for (int i = 0; i < 200 && !accepted; ++i) {
         std::this_thread::sleep_for(5ms);
-        accepted = log_.Contains("GrabThread::Grab_MdigProcess: ERROR: grab failed, MIL Error message:'") &&
+        accepted = log_.Contains(
+                       "GrabThread::Grab_MdigProcess: ERROR: grab failed, MIL Error message:'") &&
                    d().doXELGrab(0, 3) == 1;
     }
     EXPECT_TRUE(accepted);
@@ -140,7 +145,8 @@ TEST_F(GrabTest, CallbackSurvivesCloseAndReopen) {
     EXPECT_TRUE(log_.Contains(
         "MilCamera::SetCompleteCB: CB was already assigned. The new CB is the same function. \n"));
     ASSERT_EQ(d().setCompleteCallback(0, 3, nullptr), 1);
-    EXPECT_TRUE(log_.Contains("MilCamera::SetCompleteCB: CB was already assigned. Resetting CB to null. \n"));
+    EXPECT_TRUE(log_.Contains(
+        "MilCamera::SetCompleteCB: CB was already assigned. Resetting CB to null. \n"));
     ASSERT_EQ(d().setCompleteCallback(0, 3, nullptr), 1);
     EXPECT_TRUE(log_.Contains("MilCamera::SetCompleteCB: Resetting CB to null. \n"));
 }
@@ -170,7 +176,8 @@ TEST_F(GrabTest, HangingGrabOutlastsTheJoinWithoutHarm) {
     ASSERT_EQ(d().doXELGrab(0, 3), 1);
     std::this_thread::sleep_for(50ms);
     d().closeXELPort(0, 3);
-    EXPECT_TRUE(log_.Contains("GrabThread::Destroy: WARNING: thread did not end within 3000 ms on port=3"));
+    EXPECT_TRUE(
+        log_.Contains("GrabThread::Destroy: WARNING: thread did not end within 3000 ms on port=3"));
     // The camera opens and serves rows again while the old thread hangs.
     OpenCamera("Camera 1", 3);
     EXPECT_EQ(Row(3, 0, 0, 63).size(), 64u);

@@ -12,7 +12,7 @@ namespace korvane::test {
 namespace {
 
 class LutTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
         RaiseLogLevel();
@@ -35,15 +35,19 @@ int Curve(int x) {
     const double lo = 0;
     const double hi = 32767;
     const double xc = x < lo ? lo : (x > hi ? hi : x);
-    return static_cast<int>((std::log(xc - lo + 1) - std::log(1.0)) / (std::log(hi - lo + 1) - std::log(1.0)) * 255 + 0.5);
+    return static_cast<int>((std::log(xc - lo + 1) - std::log(1.0)) /
+                                (std::log(hi - lo + 1) - std::log(1.0)) * 255 +
+                            0.5);
 }
 
 TEST_F(LutTest, GeneratedLutMapsTheRampEndToEnd) {
     const std::string lut = dir_.File("curve.csv");
-    const std::string command = std::string(KORVANE_TOOLS_DIR) + "/korvane-lut --lsb 0 --msb 15 --steepness 1 --out '" +
-                                lut + "' >/dev/null";
+    const std::string command = std::string(KORVANE_TOOLS_DIR) +
+                                "/korvane-lut --lsb 0 --msb 15 --steepness 1 --out '" + lut +
+                                "' >/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
-    OpenAndGrab("[Camera 1]\nLogLevel=4\nUse16bit=1\nUseLUT=1\nLUT_FILE=" + lut + "\nlutcolumn=ln\n");
+    OpenAndGrab("[Camera 1]\nLogLevel=4\nUse16bit=1\nUseLUT=1\nLUT_FILE=" + lut +
+                "\nlutcolumn=ln\n");
     EXPECT_FALSE(log_.Contains("Disabling LUT"));
     for (int y : {0, 5}) {
         const auto row = Row(1, y, 0, 127);
@@ -80,7 +84,8 @@ TEST_F(LutTest, UnusableFileDisablesTheLutAndClosePersistsIt) {
     WriteFile(dir_.File("bad.csv"), "LN;ln\n0;1\n\n1;2\n");  // a blank line makes it unusable
     OpenAndGrab("[Camera 1]\nLogLevel=4\nUse16bit=1\nUseLUT=1\nLUT_FILE=" + dir_.File("bad.csv") +
                 "\nlutcolumn=ln\n");
-    EXPECT_TRUE(log_.Contains("MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n"));
     int use = -1;
     EXPECT_EQ(d().getProperty(0, 1, "UseLUT", &use), 1);
     EXPECT_EQ(use, 0);

@@ -8,7 +8,7 @@ namespace korvane::test {
 namespace {
 
 class OpenCloseTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
         RaiseLogLevel();
@@ -38,7 +38,8 @@ TEST_F(OpenCloseTest, RefusesOpenCameraAndPortInUse) {
     OpenCamera("Camera 1", 3);
     int size[2] = {7, 7};
     EXPECT_EQ(d().openXELPort(0, 4, "Camera 1", size), 0);
-    EXPECT_TRUE(log_.Contains("openXELPort: ERROR: camera not opened, grabberNo=0, portNo=4, cameraName=Camera 1\n"));
+    EXPECT_TRUE(log_.Contains(
+        "openXELPort: ERROR: camera not opened, grabberNo=0, portNo=4, cameraName=Camera 1\n"));
     EXPECT_EQ(size[0], 0);
     EXPECT_EQ(d().openXELPort(0, 3, "Camera 2", size), 0);
     EXPECT_TRUE(log_.Contains("openXELPort: ERROR: port 3 already in use\n"));
@@ -67,8 +68,8 @@ TEST_F(OpenCloseTest, RelativeDcfFallsBackToDefaultWithAWarning) {
     ASSERT_EQ(Initialize(), 1);
     EXPECT_EQ(OpenCamera("Camera 1", 1), (std::vector<int>{1280, 960}));
     const std::string resolved = systemPath() + "/missing.dcf";
-    EXPECT_TRUE(log_.Contains("MilDigitizer::Init: WARNING: MdigAlloc failed with DCF file: " + resolved +
-                              ", MIL Error message:'"));
+    EXPECT_TRUE(log_.Contains("MilDigitizer::Init: WARNING: MdigAlloc failed with DCF file: " +
+                              resolved + ", MIL Error message:'"));
     EXPECT_TRUE(log_.Contains("Digitizer #0: the supplied DCF file '" + resolved +
                               "' failed to open.\nThe camera is opened with default DCF instead."));
 }
@@ -86,7 +87,8 @@ TEST_F(OpenCloseTest, DefaultDcfFailureShowsNoBox) {
     ASSERT_EQ(Initialize(), 1);
     int size[2] = {1, 1};
     EXPECT_EQ(d().openXELPort(0, 1, "Camera 1", size), 0);
-    EXPECT_TRUE(log_.Contains("MilDigitizer::Init: WARNING: MdigAlloc failed with DCF file: M_DEFAULT, "));
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Init: WARNING: MdigAlloc failed with DCF file: M_DEFAULT, "));
     EXPECT_TRUE(log_.Contains("Check matrox MIL settings\n"));
     EXPECT_FALSE(log_.Contains("Digitizer #0"));
     EXPECT_TRUE(log_.Contains("openXELPort: ERROR: camera not opened"));
@@ -99,7 +101,8 @@ TEST_F(OpenCloseTest, BothDcfsFailingShowsTheErrorBox) {
     int size[2] = {1, 1};
     EXPECT_EQ(d().openXELPort(0, 1, "Camera 1", size), 0);
     const std::string resolved = systemPath() + "/m_default";
-    EXPECT_TRUE(log_.Contains("MilDigitizer::Init: ERROR failed with M_DEFAULT, MIL Error message:'"));
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Init: ERROR failed with M_DEFAULT, MIL Error message:'"));
     EXPECT_TRUE(log_.Contains("Digitizer #0: Cannot open neither supplied DCF '" + resolved +
                               "' nor the default DCF\n.Please check the settings."));
     // A later open tries again from the start.
@@ -128,8 +131,11 @@ TEST_F(OpenCloseTest, BufferFailureFailsTheOpen) {
     ASSERT_EQ(Initialize(), 1);
     int size[2] = {1, 1};
     EXPECT_EQ(d().openXELPort(0, 4, "Camera 1", size), 0);
-    EXPECT_TRUE(log_.Contains("MilGrabBuffers::Init: ERROR: MbufAlloc2d failed for buffer 0 out of 1, image:1280x960, pixelsize=8, MIL Error message:'"));
-    EXPECT_TRUE(log_.Contains("MilDigitizer::Init: ERROR: Could not initialize grab buffers, port=4\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilGrabBuffers::Init: ERROR: MbufAlloc2d failed for buffer 0 out of 1, "
+                      "image:1280x960, pixelsize=8, MIL Error message:'"));
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Init: ERROR: Could not initialize grab buffers, port=4\n"));
 }
 
 TEST_F(OpenCloseTest, FinalizeWithOpenCamerasReleasesThem) {

@@ -10,7 +10,7 @@ namespace korvane::test {
 namespace {
 
 class PropertiesTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
         RaiseLogLevel();
@@ -42,7 +42,8 @@ protected:
 
 TEST_F(PropertiesTest, SettingsRowsReadAndWrite) {
     Open();
-    for (const char* name : {"LogLevel", "LogIntoFile", "Use16bit", "Shift16bit", "UseLUT", "Gain"}) {
+    for (const char* name :
+         {"LogLevel", "LogIntoFile", "Use16bit", "Shift16bit", "UseLUT", "Gain"}) {
         ASSERT_EQ(d().setProperty(0, 2, name, 1), 1) << name;
         EXPECT_EQ(Get(name), 1) << name;
     }
@@ -104,14 +105,18 @@ TEST_F(PropertiesTest, LibraryErrorsOnDirectAccess) {
     EXPECT_TRUE(log_.Contains("ControlType=4019\n"));
     ASSERT_EQ(d().setProperty(0, 2, "StoreValue", 1), 1);
     EXPECT_EQ(d().setProperty(0, 2, "MdigControl", 4019), 0);
-    EXPECT_TRUE(log_.Contains("MilDigitizer::SetProperty: ERROR: while calling MdigControl (4019, 1). Error message:"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::SetProperty: ERROR: while calling MdigControl (4019, 1). Error message:"));
     EXPECT_EQ(d().setProperty(0, 2, "SoftwareTrigger", 1), 0);
-    EXPECT_TRUE(log_.Contains("MilDigitizer::SetProperty: ERROR: failed issue software trigger. Error message:"));
-    EXPECT_EQ(d().setProperty(0, 2, "Gain", 9), 1) << "settings rows answer 1 whatever the library says";
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::SetProperty: ERROR: failed issue software trigger. Error message:"));
+    EXPECT_EQ(d().setProperty(0, 2, "Gain", 9), 1)
+        << "settings rows answer 1 whatever the library says";
     ASSERT_EQ(d().setProperty(0, 2, "StoreValue", 1234), 1);
     int value = 0;
     EXPECT_EQ(d().getProperty(0, 2, "MdigInquire", &value), 0);
-    EXPECT_TRUE(log_.Contains("MilDigitizer::GetProperty ERROR calling MdigInquire (1234). Error message:"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::GetProperty ERROR calling MdigInquire (1234). Error message:"));
 }
 
 TEST_F(PropertiesTest, UserBits) {
@@ -150,16 +155,20 @@ TEST_F(PropertiesTest, ExecCmdParsesAndReports) {
 }
 
 TEST_F(PropertiesTest, ExchangeAtOpenFollowsTheIniAndTheTriggerRule) {
-    Open("[Camera 1]\nLogLevel=4\nTriggerSource=Software\nTriggerMode=Rising\nDirectionY=1\nUseTrigger=1\n"
-         "StateOfStrobeTimer=1\nAuxOut5=Strobe\nAuxInDebounce2=1.000000\n");
+    Open(
+        "[Camera "
+        "1]\nLogLevel=4\nTriggerSource=Software\nTriggerMode=Rising\nDirectionY=1\nUseTrigger=1\n"
+        "StateOfStrobeTimer=1\nAuxOut5=Strobe\nAuxInDebounce2=1.000000\n");
     EXPECT_TRUE(log_.Contains("MilDigitizer::ParamControl(4053): TriggerSource=Software(20)"));
-    EXPECT_FALSE(log_.Contains("ParamControl(4054)")) << "the edge is only sent for the hardware port";
+    EXPECT_FALSE(log_.Contains("ParamControl(4054)"))
+        << "the edge is only sent for the hardware port";
     EXPECT_EQ(Inquire(4231), 4) << "a set direction flag is sent as 4";
     EXPECT_EQ(Inquire(4230), 1);
     EXPECT_EQ(Inquire(4200), -9997);
     EXPECT_EQ(Inquire(4152), -9997);
     EXPECT_TRUE(log_.Contains("MilDigitizer::ParamSysControl(536870917): AuxOut5=Strobe(4152)"));
-    EXPECT_TRUE(log_.Contains("MilDigitizer::ParamSysControl(3489660930): AuxInDebounce2=1.000000(1000000)"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::ParamSysControl(3489660930): AuxInDebounce2=1.000000(1000000)"));
     d().closeXELPort(0, 2);
     WriteIni("[Camera 1]\nLogLevel=4\nTriggerMode=Rising\n");
     OpenCamera("Camera 1", 2);

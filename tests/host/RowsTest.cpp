@@ -9,7 +9,7 @@ namespace korvane::test {
 namespace {
 
 class RowsTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
         RaiseLogLevel();
@@ -62,7 +62,8 @@ TEST_F(RowsTest, RequestsOutsideTheImageAreRefused) {
     unsigned char guard[80];
     std::fill(std::begin(guard), std::end(guard), 0xAA);
     EXPECT_EQ(d().getXELGrabRow(0, 1, guard, 2, 5, 5), 0) << "a single pixel is refused";
-    EXPECT_TRUE(log_.Contains("MilDigitizer::GetRow: ERROR: invalid column, lastPix=5 firstPix=5 width=64\n"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::GetRow: ERROR: invalid column, lastPix=5 firstPix=5 width=64\n"));
     EXPECT_EQ(d().getXELGrabRow(0, 1, guard, -1, 0, 63), 0);
     EXPECT_TRUE(log_.Contains("MilDigitizer::GetRow: ERROR: invalid row number=-1 height=16\n"));
     EXPECT_EQ(d().getXELGrabRow(0, 1, guard, 16, 0, 63), 0);

@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class ShareTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
         runtime_ = std::make_unique<TempDir>();

@@ -13,7 +13,7 @@ struct GrabCall {
 };
 
 class GrabWaiter {
-public:
+  public:
     // The callback to register; it records into the active waiter.
     static void Callback(int grabberNo, int portNo);
 

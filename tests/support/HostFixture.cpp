@@ -23,11 +23,17 @@ void HostTest::UseSimulator(const std::string& config) {
     setenv("KORVANE_SIM_CONFIG", dir_.File("sim.ini").c_str(), 1);
 }
 
-void HostTest::WriteIni(const std::string& text) { WriteFile(dir_.File("Korvane.ini"), text); }
+void HostTest::WriteIni(const std::string& text) {
+    WriteFile(dir_.File("Korvane.ini"), text);
+}
 
-std::string HostTest::ReadIni() const { return ReadFile(dir_.File("Korvane.ini")); }
+std::string HostTest::ReadIni() const {
+    return ReadFile(dir_.File("Korvane.ini"));
+}
 
-int HostTest::Initialize() { return d().initialize(systemPath().c_str(), &LogCapture::Callback); }
+int HostTest::Initialize() {
+    return d().initialize(systemPath().c_str(), &LogCapture::Callback);
+}
 
 void HostTest::RaiseLogLevel() {
     const char* config = std::getenv("KORVANE_SIM_CONFIG");

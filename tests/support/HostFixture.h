@@ -13,7 +13,7 @@
 namespace korvane::test {
 
 class HostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -7,9 +7,13 @@ namespace {
 std::atomic<LogCapture*> active{nullptr};
 }
 
-LogCapture::LogCapture() { active.store(this); }
+LogCapture::LogCapture() {
+    active.store(this);
+}
 
-LogCapture::~LogCapture() { active.store(nullptr); }
+LogCapture::~LogCapture() {
+    active.store(nullptr);
+}
 
 void LogCapture::Callback(const char* text) {
     if (LogCapture* capture = active.load()) {
@@ -38,7 +42,9 @@ std::vector<std::string> LogCapture::Prefixes() const {
     return prefixes_;
 }
 
-bool LogCapture::Contains(const std::string& fragment) const { return IndexOf(fragment) >= 0; }
+bool LogCapture::Contains(const std::string& fragment) const {
+    return IndexOf(fragment) >= 0;
+}
 
 std::size_t LogCapture::Count(const std::string& fragment) const {
     std::lock_guard lock(mutex_);

@@ -8,7 +8,7 @@
 namespace korvane::test {
 
 class LogCapture {
-public:
+  public:
     LogCapture();
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
@@ -26,7 +26,7 @@ public:
     int IndexOf(const std::string& fragment, int from = 0) const;
     void Clear();
 
-private:
+  private:
     void Add(const char* text);
 
     mutable std::mutex mutex_;

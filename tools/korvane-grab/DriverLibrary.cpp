@@ -64,7 +64,8 @@ bool LoadDriver(const std::string& explicitPath, Driver& driver, std::string& er
     }
     return Resolve(handle, "initialize", driver.initialize, error) &&
            Resolve(handle, "finalize", driver.finalize, error) &&
-           Resolve(handle, "getXELNoOfSupportedCameras", driver.getXELNoOfSupportedCameras, error) &&
+           Resolve(handle, "getXELNoOfSupportedCameras", driver.getXELNoOfSupportedCameras,
+                   error) &&
            Resolve(handle, "getXELCameraConfigNames", driver.getXELCameraConfigNames, error) &&
            Resolve(handle, "openXELPort", driver.openXELPort, error) &&
            Resolve(handle, "closeXELPort", driver.closeXELPort, error) &&

@@ -62,7 +62,8 @@ void OnFrame(int /*grabberNo*/, int portNo) {
         }
     }
     const auto end = Clock::now();
-    session.latencyUs.push_back(std::chrono::duration<double, std::micro>(called - session.requested).count());
+    session.latencyUs.push_back(
+        std::chrono::duration<double, std::micro>(called - session.requested).count());
     session.rowSeconds += std::chrono::duration<double>(end - start).count();
     session.rowBytes += session.frame.size();
     session.rowFailures += failures;
@@ -79,16 +80,18 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(index, values.size() - 1)];
 }
 
-bool WriteFrame(const grab::Options& options, long long index, const std::vector<std::uint8_t>& pixels) {
+bool WriteFrame(const grab::Options& options, long long index,
+                const std::vector<std::uint8_t>& pixels) {
     char name[64];
     std::snprintf(name, sizeof name, "/frame-%05lld", index);
     std::string error;
-    if (!grab::WritePgm(options.outDir + name + ".pgm", session.width, session.height, pixels, error)) {
+    if (!grab::WritePgm(options.outDir + name + ".pgm", session.width, session.height, pixels,
+                        error)) {
         std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
         return false;
     }
-    if (grab::PngAvailable() &&
-        !grab::WritePng(options.outDir + name + ".png", session.width, session.height, pixels, error)) {
+    if (grab::PngAvailable() && !grab::WritePng(options.outDir + name + ".png", session.width,
+                                                session.height, pixels, error)) {
         std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
         return false;
     }
@@ -105,7 +108,8 @@ int Run(const grab::Options& options) {
     mkdir(options.systemPath.c_str(), 0755);
     struct stat st {};
     if (stat(options.systemPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "korvane-grab: cannot use '%s' as the system path\n", options.systemPath.c_str());
+        std::fprintf(stderr, "korvane-grab: cannot use '%s' as the system path\n",
+                     options.systemPath.c_str());
         return 2;
     }
     if (!options.outDir.empty()) {
@@ -113,7 +117,8 @@ int Run(const grab::Options& options) {
     }
     grab::Driver& d = session.driver;
     session.quiet = options.quiet;
-    std::printf("korvane-grab: driver %s, system path %s\n", loadedFrom.c_str(), options.systemPath.c_str());
+    std::printf("korvane-grab: driver %s, system path %s\n", loadedFrom.c_str(),
+                options.systemPath.c_str());
     if (d.initialize(options.systemPath.c_str(), &PrintLog) != 1) {
         std::fprintf(stderr, "korvane-grab: initialize failed\n");
         return 1;
@@ -137,12 +142,13 @@ int Run(const grab::Options& options) {
     int size[2] = {0, 0};
     session.port = options.port;
     if (d.openXELPort(0, options.port, camera.c_str(), size) != 1) {
-        std::fprintf(stderr, "korvane-grab: cannot open '%s' on port %d (see the log above)\n", camera.c_str(),
-                     options.port);
+        std::fprintf(stderr, "korvane-grab: cannot open '%s' on port %d (see the log above)\n",
+                     camera.c_str(), options.port);
         d.finalize();
         return 1;
     }
-    std::printf("korvane-grab: %s open on port %d, %d x %d\n", camera.c_str(), options.port, size[0], size[1]);
+    std::printf("korvane-grab: %s open on port %d, %d x %d\n", camera.c_str(), options.port,
+                size[0], size[1]);
     for (const auto& [name, value] : options.properties) {
         if (d.setProperty(0, options.port, name.c_str(), value) != 1) {
             std::fprintf(stderr, "korvane-grab: property %s=%d was refused\n", name.c_str(), value);
@@ -223,14 +229,18 @@ int Run(const grab::Options& options) {
     std::printf("korvane-grab: %lld frames in %.2f s, %.1f frames/s\n", session.completed, elapsed,
                 elapsed > 0 ? static_cast<double>(session.completed) / elapsed : 0.0);
     if (!options.continuous) {
-        std::printf("korvane-grab: grab-to-callback latency median %.1f us, 99th percentile %.1f us\n",
-                    Percentile(session.latencyUs, 0.5), Percentile(session.latencyUs, 0.99));
+        std::printf(
+            "korvane-grab: grab-to-callback latency median %.1f us, 99th percentile %.1f us\n",
+            Percentile(session.latencyUs, 0.5), Percentile(session.latencyUs, 0.99));
     }
     std::printf("korvane-grab: row delivery %.1f MB/s (%lld rows refused)\n",
-                session.rowSeconds > 0 ? static_cast<double>(session.rowBytes) / session.rowSeconds / 1e6 : 0.0,
+                session.rowSeconds > 0
+                    ? static_cast<double>(session.rowBytes) / session.rowSeconds / 1e6
+                    : 0.0,
                 session.rowFailures);
     if (!options.outDir.empty()) {
-        std::printf("korvane-grab: %lld frame(s) written to %s/\n", written, options.outDir.c_str());
+        std::printf("korvane-grab: %lld frame(s) written to %s/\n", written,
+                    options.outDir.c_str());
     }
     if (session.rowFailures > 0) {
         status = 1;
