@@ -78,7 +78,11 @@ TEST_F(GrabTest, GrabFromInsideTheCallbackIsAccepted) {
 
 TEST_F(GrabTest, ContinuousModeGrabsBackToBackAfterTheNextGrab) {
     Open("", 5);
-    std::this_thread::sleep_for(50ms);  // the grab thread is now waiting
+    // Let the grab thread reach its wait before the mode changes.
+    for (int i = 0; i < 500 && !log_.Contains("GrabThread::ThreadMain: entering"); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
+    std::this_thread::sleep_for(100ms);
     int mode = -1;
     ASSERT_EQ(d().setProperty(0, 3, "Continuous", 1), 1);
     EXPECT_TRUE(log_.Contains("MilDigitizer::SetContinuousGrab: entering, mode=on\n"));
