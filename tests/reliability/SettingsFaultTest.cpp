@@ -68,7 +68,8 @@ TEST_F(SettingsFaultTest, ReadOnlySystemPathKeepsTheIniAndTheCameraWorks) {
     WriteIni(before);
     // Readable and searchable by everyone up to the file, writable by no one
     // but root; the writer runs as nobody.
-    for (std::string dir = systemPath(); dir.size() > 1; dir = dir.substr(0, dir.rfind('/'))) {
+    for (std::string dir = systemPath().substr(0, systemPath().rfind('/')); dir.size() > 1;
+         dir = dir.substr(0, dir.rfind('/'))) {
         struct stat st {};
         if (stat(dir.c_str(), &st) == 0 && (st.st_mode & S_IXOTH) == 0) {
             GTEST_SKIP() << dir << " cannot be entered by another user";
