@@ -24,10 +24,10 @@ class FuzzCamera {
             std::abort();
         }
         const std::string sim = scratch_.path() + "/sim.ini";
-        const std::string config = "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n"
-                                   "[System0.Digitizer0]\nWidth=" +
-                                   std::to_string(kCameraWidth) +
-                                   "\nHeight=" + std::to_string(kCameraHeight) + "\n";
+        const std::string config =
+            "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n"
+            "[System0.Digitizer0]\nWidth=" +
+            std::to_string(kCameraWidth) + "\nHeight=" + std::to_string(kCameraHeight) + "\n";
         WriteBytes(sim, reinterpret_cast<const unsigned char*>(config.data()), config.size());
         setenv("KORVANE_SIM_CONFIG", sim.c_str(), 1);
         const std::string ini = "[Camera 1]\nLogLevel=0\n";

@@ -80,8 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Exactly resultSize bytes, so that any write past them is caught.
     const std::size_t bytes = resultSize > 0 ? static_cast<std::size_t>(resultSize) : 0;
     auto result = std::make_unique<char[]>(bytes == 0 ? 0 : bytes);
-    const bool ok = fixture.camera().ExecCommand(command.c_str(), arguments.c_str(), result.get(),
-                                                 resultSize);
+    const bool ok =
+        fixture.camera().ExecCommand(command.c_str(), arguments.c_str(), result.get(), resultSize);
     if (resultSize > 0) {
         Check(std::memchr(result.get(), '\0', bytes) != nullptr);
         Check(HoldsOutcome(result.get(), resultSize));

@@ -19,8 +19,8 @@ using korvane::fuzz::Check;
 
 // Settings whose value the host reads back exactly as it set it.
 bool IsPlainSetting(const char* name) {
-    for (const char* plain : {"LogLevel", "LogIntoFile", "Use16bit", "Shift16bit", "UseLUT", "Height",
-                              "Width", "Gain"}) {
+    for (const char* plain : {"LogLevel", "LogIntoFile", "Use16bit", "Shift16bit", "UseLUT",
+                              "Height", "Width", "Gain"}) {
         if (korvane::EqualsNoCase(name, plain)) {
             return true;
         }
@@ -49,8 +49,8 @@ void ReadRows(korvane::MilDigitizer& camera, std::int32_t value) {
     camera.GetProperty("Height", &height);
     const int row = static_cast<int>(value & 0xFFFF) - 2;
     const std::uint32_t first = static_cast<std::uint32_t>(value >> 16) & 0x7F;
-    const std::uint32_t last = width > 0 ? static_cast<std::uint32_t>(width - 1)
-                                         : static_cast<std::uint32_t>(value >> 23);
+    const std::uint32_t last =
+        width > 0 ? static_cast<std::uint32_t>(width - 1) : static_cast<std::uint32_t>(value >> 23);
     const std::size_t span = last >= first ? last - first + 1 : 1;
     if (span > (1u << 20)) {
         return;
@@ -77,9 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t at = 0;
     while (at + 6 <= size) {
         const std::uint8_t op = data[at];
-        const std::int32_t value = static_cast<std::int32_t>(
-            static_cast<std::uint32_t>(data[at + 1]) | static_cast<std::uint32_t>(data[at + 2]) << 8 |
-            static_cast<std::uint32_t>(data[at + 3]) << 16 | static_cast<std::uint32_t>(data[at + 4]) << 24);
+        const std::int32_t value =
+            static_cast<std::int32_t>(static_cast<std::uint32_t>(data[at + 1]) |
+                                      static_cast<std::uint32_t>(data[at + 2]) << 8 |
+                                      static_cast<std::uint32_t>(data[at + 3]) << 16 |
+                                      static_cast<std::uint32_t>(data[at + 4]) << 24);
         const std::size_t nameLength = data[at + 5] % 40;
         at += 6;
         const std::size_t take = nameLength < size - at ? nameLength : size - at;

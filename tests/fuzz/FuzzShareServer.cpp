@@ -57,7 +57,8 @@ class RampSource : public korvane::ShareSource {
             frame_.fetch_add(1);
         }
         for (int c = first; c <= last; ++c) {
-            dest[c - first] = static_cast<std::uint8_t>(row * 3 + c + static_cast<int>(frame_.load()));
+            dest[c - first] =
+                static_cast<std::uint8_t>(row * 3 + c + static_cast<int>(frame_.load()));
         }
         return true;
     }
@@ -89,7 +90,8 @@ class Server {
         Check(fd_ >= 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        const std::string path = korvane::platform::ObjectPath(korvane::platform::ObjectKind::Pipe, kShareName);
+        const std::string path =
+            korvane::platform::ObjectPath(korvane::platform::ObjectKind::Pipe, kShareName);
         std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
         Check(connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0);
     }

@@ -69,7 +69,8 @@ TEST_F(LifecycleFaultTest, FinalizeWhileGrabbingContinuouslyAndSharing) {
             ASSERT_EQ(d().doXELGrab(0, port), 1);
         }
         ShareClient client;
-        ASSERT_TRUE(Eventually([&] { return client.Open(kShare) == ShareClient::Status::Ok; }, 10000));
+        ASSERT_TRUE(
+            Eventually([&] { return client.Open(kShare) == ShareClient::Status::Ok; }, 10000));
         ASSERT_EQ(client.WaitFrame(10000), ShareClient::Status::Ok);
         const std::size_t before = waiter_.Count();
         ASSERT_TRUE(waiter_.WaitFor(before + 20));
@@ -81,7 +82,8 @@ TEST_F(LifecycleFaultTest, FinalizeWhileGrabbingContinuouslyAndSharing) {
         EXPECT_EQ(waiter_.Count(), atFinalize) << "a callback came after finalize returned";
         EXPECT_EQ(gCallsAfterClose.load(), 0);
         // The client is told that the share has gone.
-        EXPECT_TRUE(Eventually([&] { return client.WaitFrame(100) == ShareClient::Status::Closed; }));
+        EXPECT_TRUE(
+            Eventually([&] { return client.WaitFrame(100) == ShareClient::Status::Closed; }));
         gAfterClose = false;
         ASSERT_EQ(Initialize(), 1);
     }
@@ -167,7 +169,9 @@ TEST_F(SimulatorFaultTest, FaultsAcrossOpenAndCloseCycles) {
         // Failing controls answer as the table says and change nothing else.
         EXPECT_EQ(d().setProperty(0, 1, "Gain", 3), 1);
         char result[16] = {};
-        EXPECT_EQ(d().execCmd(0, 1, "MdigControl", "ControlType=4019;ControlValue=3", result, sizeof result), 1);
+        EXPECT_EQ(d().execCmd(0, 1, "MdigControl", "ControlType=4019;ControlValue=3", result,
+                              sizeof result),
+                  1);
         EXPECT_STREQ(result, "fail");
         // Grabs: every third fails without a callback and leaves the camera
         // idle; the rows are always one whole frame.
@@ -175,7 +179,8 @@ TEST_F(SimulatorFaultTest, FaultsAcrossOpenAndCloseCycles) {
         int callbacks = 0;
         for (int grab = 0; grab < 6; ++grab) {
             const std::size_t calls = waiter_.Count();
-            const std::size_t failures = log_.Count("GrabThread::Grab_MdigProcess: ERROR: grab failed");
+            const std::size_t failures =
+                log_.Count("GrabThread::Grab_MdigProcess: ERROR: grab failed");
             // Right after a failure line the flag may still be set for a moment.
             ASSERT_TRUE(Eventually([&] { return d().doXELGrab(0, 1) == 1; }, 5000))
                 << "cycle " << cycle << " grab " << grab;
@@ -213,7 +218,8 @@ TEST_F(SimulatorFaultTest, AllocationFaultsLeaveNoCamerasAndNoHarm) {
          {std::string("[Application]\nFailMappAlloc=1\n"),
           std::string("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\nFailMsysAlloc=1\n"),
           std::string("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\nFailMbufAlloc=1\n"),
-          std::string("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]\nFailMdigAlloc=1\n")}) {
+          std::string("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=1\n[System0.Digitizer0]"
+                      "\nFailMdigAlloc=1\n")}) {
         UseSimulator(config);
         for (int cycle = 0; cycle < 3; ++cycle) {
             ASSERT_EQ(Initialize(), 1) << config;

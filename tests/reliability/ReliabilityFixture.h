@@ -34,11 +34,12 @@ class ReliabilityTest : public HostTest {
     // frames mixed from two grabs; a few milliseconds per frame keep the
     // tests that check published frames clear of that.
     std::string Board(int frameTimeMs) const {
-        const std::string size = "Width=" + std::to_string(kWidth) + "\nHeight=" + std::to_string(kHeight) +
-                                 "\nBits=8\n" + Extra();
+        const std::string size = "Width=" + std::to_string(kWidth) +
+                                 "\nHeight=" + std::to_string(kHeight) + "\nBits=8\n" + Extra();
         return "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nSerial=SIM-0001\nDigitizers=2\n"
-               "[System0.Digitizer0]\n" + size + "FrameTimeMs=" + std::to_string(frameTimeMs) +
-               "\n[System0.Digitizer1]\n" + size + "FrameTimeMs=0\n";
+               "[System0.Digitizer0]\n" +
+               size + "FrameTimeMs=" + std::to_string(frameTimeMs) + "\n[System0.Digitizer1]\n" +
+               size + "FrameTimeMs=0\n";
     }
 
     // The log lines that report a failure.

@@ -131,7 +131,7 @@ int RunPeer(const std::string& script) {
                 }
                 if (client.CopyFrame(image.data(), image.size()) == ShareClient::Status::Ok) {
                     Say(IsWholeRampFrame(image.data(), dims.width, dims.height) ? "frame whole"
-                                                                                  : "frame torn");
+                                                                                : "frame torn");
                 }
             }
         } else if (word == "sleep") {

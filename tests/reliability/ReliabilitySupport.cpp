@@ -33,7 +33,9 @@ bool IsWholeRampFrame(const std::uint8_t* image, int width, int height, int* fra
     return true;
 }
 
-RawShareClient::~RawShareClient() { Close(); }
+RawShareClient::~RawShareClient() {
+    Close();
+}
 
 bool RawShareClient::Connect(const std::string& shareName, int timeoutMs) {
     Close();

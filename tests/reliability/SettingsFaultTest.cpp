@@ -51,7 +51,8 @@ TEST_F(SettingsFaultTest, ProcessKilledWhileSavingLeavesAReadableIni) {
         const std::string text = ReadIni();
         const int width = IniWidth(text);
         EXPECT_TRUE(width == 64 || (width >= 100 && width < 150))
-            << "round " << round << ": unreadable INI:\n" << text;
+            << "round " << round << ": unreadable INI:\n"
+            << text;
         EXPECT_NE(text.find("[Other]\nKeep=this line\n"), std::string::npos) << text;
     }
     // The driver opens the camera with what the last complete save left.

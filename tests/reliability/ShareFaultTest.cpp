@@ -60,7 +60,8 @@ class ShareFaultTest : public ReliabilityTest {
     // announced frames, each of which must be whole.
     void ExpectClientGetsWholeFrames(int frames) {
         ShareClient client;
-        ASSERT_TRUE(Eventually([&] { return client.Open(kShare) == ShareClient::Status::Ok; }, 10000));
+        ASSERT_TRUE(
+            Eventually([&] { return client.Open(kShare) == ShareClient::Status::Ok; }, 10000));
         ShareDimensions dims{};
         ASSERT_EQ(client.RequestDimensions(dims, 10000), ShareClient::Status::Ok);
         ASSERT_EQ(dims.width, kWidth);
@@ -134,12 +135,14 @@ TEST_F(ShareFaultTest, ServerKilledAndRestartedIsFoundByAWaitingClient) {
     // takes them over.
     ShareProcess restarted = StartReliabilityPeer("host " + systemPath() + " 1");
     std::vector<std::string> startup;
-    for (auto line = restarted.ReadLine(); line && *line != "serving"; line = restarted.ReadLine()) {
+    for (auto line = restarted.ReadLine(); line && *line != "serving";
+         line = restarted.ReadLine()) {
         startup.push_back(*line);
     }
     auto saw = [&](const std::string& fragment) {
-        return std::any_of(startup.begin(), startup.end(),
-                           [&](const std::string& l) { return l.find(fragment) != std::string::npos; });
+        return std::any_of(startup.begin(), startup.end(), [&](const std::string& l) {
+            return l.find(fragment) != std::string::npos;
+        });
     };
     EXPECT_TRUE(saw("opened 1"));
     EXPECT_TRUE(saw("Shared memory segment already exists"));
@@ -161,7 +164,8 @@ TEST_F(ShareFaultTest, ClientThatStopsReadingBlocksNothingAndGetsWholeMessages) 
     std::size_t rounds = 0;
     while (std::chrono::steady_clock::now() < until) {
         const std::size_t before = CallsFor(1);
-        ASSERT_TRUE(Eventually([&] { return CallsFor(1) > before; }, 5000)) << "shared camera stalled";
+        ASSERT_TRUE(Eventually([&] { return CallsFor(1) > before; }, 5000))
+            << "shared camera stalled";
         ExpectOtherCameraWorks();
         int gain = -1;
         ASSERT_EQ(d().setProperty(0, 1, "Gain", static_cast<int>(rounds % 200)), 1);

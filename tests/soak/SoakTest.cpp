@@ -59,7 +59,8 @@ void CountLog(const char* text) {
     if (line.find("ERROR") == std::string::npos) {
         return;
     }
-    if (line.find("CCameraShare::ThreadMain: ERROR: The pipe is being closed") != std::string::npos) {
+    if (line.find("CCameraShare::ThreadMain: ERROR: The pipe is being closed") !=
+        std::string::npos) {
         ++gReconnectLines;
         return;
     }
@@ -83,15 +84,16 @@ void RunClient(const std::atomic<bool>& stop, ClientFigures& figures) {
     std::vector<std::uint8_t> image(static_cast<std::size_t>(kWidth) * kHeight);
     while (!stop.load()) {
         ShareClient client;
-        if (!Eventually([&] { return stop.load() || client.Open(kShare) == ShareClient::Status::Ok; },
-                        10000) ||
+        if (!Eventually(
+                [&] { return stop.load() || client.Open(kShare) == ShareClient::Status::Ok; },
+                10000) ||
             stop.load()) {
             figures.failures += stop.load() ? 0 : 1;
             continue;
         }
         ShareDimensions dims{};
-        if (client.RequestDimensions(dims, 10000) != ShareClient::Status::Ok || dims.width != kWidth ||
-            dims.height != kHeight) {
+        if (client.RequestDimensions(dims, 10000) != ShareClient::Status::Ok ||
+            dims.width != kWidth || dims.height != kHeight) {
             ++figures.failures;
             continue;
         }
@@ -124,9 +126,10 @@ class SoakTest : public HostTest {
 
 TEST_F(SoakTest, SharedAndOnDemandCamerasStayWholeAndFlat) {
     const int seconds = SoakSeconds();
-    UseSimulator("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=2\n"
-                 "[System0.Digitizer0]\nWidth=640\nHeight=480\nFrameTimeMs=10\n"
-                 "[System0.Digitizer1]\nWidth=640\nHeight=480\nFrameTimeMs=0\n");
+    UseSimulator(
+        "[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=2\n"
+        "[System0.Digitizer0]\nWidth=640\nHeight=480\nFrameTimeMs=10\n"
+        "[System0.Digitizer1]\nWidth=640\nHeight=480\nFrameTimeMs=0\n");
     WriteIni(std::string("[Camera 1]\nLogLevel=2\nShareCamera=1\nShareName=") + kShare +
              "\n[Camera 2]\nLogLevel=2\n");
     d().setDebugMsgProc(&CountLog);
@@ -159,8 +162,8 @@ TEST_F(SoakTest, SharedAndOnDemandCamerasStayWholeAndFlat) {
         ASSERT_EQ(d().doXELGrab(0, 2), 1);
         ASSERT_TRUE(Eventually([&] { return gCalls[2].load() > before; }));
         for (int y = 0; y < kHeight; ++y) {
-            ASSERT_EQ(d().getXELGrabRow(0, 2, image.data() + static_cast<std::size_t>(y) * kWidth, y, 0,
-                                        kWidth - 1),
+            ASSERT_EQ(d().getXELGrabRow(0, 2, image.data() + static_cast<std::size_t>(y) * kWidth,
+                                        y, 0, kWidth - 1),
                       1);
         }
         ++hostFrames;
@@ -201,14 +204,16 @@ TEST_F(SoakTest, SharedAndOnDemandCamerasStayWholeAndFlat) {
 
     d().setDebugMsgProc(nullptr);
     const std::vector<std::string> errors = gErrorLines;
-    std::printf("soak: %d s; shared camera %ld frames, client told %ld, whole %ld, torn %ld, "
-                "%ld connections, %ld failures; host camera %ld frames, torn %ld\n"
-                "soak: RSS kB start %ld, after warm-up %ld, peak %ld, end %ld; fds start %d, "
-                "after warm-up %d, peak %d, end %d; %ld log lines, %zu error lines, %ld reconnection lines\n",
-                seconds, sharedFrames, client.told.load(), client.whole.load(), client.torn.load(),
-                client.connections.load(), client.failures.load(), hostFrames, hostTorn, rssStart,
-                rssWarm, rssPeakAfterWarm, rssEnd, fdsStart, fdsWarm, fdsPeakAfterWarm, fdsEnd,
-                gLogLines.load(), errors.size(), gReconnectLines.load());
+    std::printf(
+        "soak: %d s; shared camera %ld frames, client told %ld, whole %ld, torn %ld, "
+        "%ld connections, %ld failures; host camera %ld frames, torn %ld\n"
+        "soak: RSS kB start %ld, after warm-up %ld, peak %ld, end %ld; fds start %d, "
+        "after warm-up %d, peak %d, end %d; %ld log lines, %zu error lines, %ld reconnection "
+        "lines\n",
+        seconds, sharedFrames, client.told.load(), client.whole.load(), client.torn.load(),
+        client.connections.load(), client.failures.load(), hostFrames, hostTorn, rssStart, rssWarm,
+        rssPeakAfterWarm, rssEnd, fdsStart, fdsWarm, fdsPeakAfterWarm, fdsEnd, gLogLines.load(),
+        errors.size(), gReconnectLines.load());
 
     EXPECT_GT(client.told.load(), 0);
     EXPECT_EQ(client.whole.load(), client.told.load());
