@@ -180,8 +180,9 @@ TEST_F(SheetTest, AFrameGrabberEditSetsTheSharedFlagThroughTheExposurePage) {
     EXPECT_EQ(steps[5].status, "");
 }
 
-TEST_F(SheetTest, TheInputOutputPageDoesNotAnswerTheSiblingQuery) {
-    // The exposure page was never shown, so nobody clears the flag again.
+TEST_F(SheetTest, AnExposurePageNeverShownLeavesTheSharedFlagCleared) {
+    // The exposure page was never shown, so no page sets the shared flag
+    // again (the input/output page does not take part in the re-check).
     SheetUnderTest t(settings_, "page 2\ntype 1041 -1\npage 0\ntype 1016 3\ncancel\n");
     t.Run();
     const auto& steps = t.view.Steps();
