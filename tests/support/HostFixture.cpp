@@ -7,7 +7,13 @@ namespace korvane::test {
 
 void HostTest::SetUp() {
     unsetenv("KORVANE_SIM_CONFIG");
+#if defined(_WIN32)
+    // Windows binds the vendor library by default; the host tests run the
+    // driver against the simulator DLL through the same ordinal binding.
+    setenv("KORVANE_MIL", KORVANE_SIM_LIBRARY_PATH, 1);
+#else
     unsetenv("KORVANE_MIL");
+#endif
     WriteIni(IniWithLogLevel4());
     d().setDebugMsgProc(&LogCapture::Callback);
 }
