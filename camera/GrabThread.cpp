@@ -129,8 +129,11 @@ bool GrabThread::Grab_MdigProcess(State& state) {
             buffers[i] = grabBuffers.bufferIds()[i];
         }
     }
-    mil::Api().MdigProcess(digId, buffers.data(), count, mil::M_SEQUENCE, mil::M_SYNCHRONOUS,
-                           nullptr, nullptr);
+    {
+        std::unique_lock frame(state.flags->frameLock);
+        mil::Api().MdigProcess(digId, buffers.data(), count, mil::M_SEQUENCE, mil::M_SYNCHRONOUS,
+                               nullptr, nullptr);
+    }
     if (MilErrorPending()) {
         KLOG(1, "GrabThread::Grab_MdigProcess: ERROR: grab failed, %s\n", MilErrorText().c_str());
         return false;

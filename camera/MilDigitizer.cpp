@@ -1,5 +1,6 @@
 #include "camera/MilDigitizer.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -303,6 +304,16 @@ int MilDigitizer::ShareHeight() const {
 
 bool MilDigitizer::ShareGetRow(std::uint8_t* dest, int row, int first, int last) {
     return GetRow(dest, row, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last));
+}
+
+bool MilDigitizer::ShareBeginFrame() {
+    // A grab that does not end within a second (a hanging library call)
+    // costs one published frame, never the share thread.
+    return flags_->frameLock.try_lock_shared_for(std::chrono::seconds(1));
+}
+
+void MilDigitizer::ShareEndFrame() {
+    flags_->frameLock.unlock_shared();
 }
 
 void MilDigitizer::NotifyShare() {

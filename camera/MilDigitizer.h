@@ -67,6 +67,8 @@ class MilDigitizer : public ShareSource {
     int ShareWidth() const override;
     int ShareHeight() const override;
     bool ShareGetRow(std::uint8_t* dest, int row, int first, int last) override;
+    bool ShareBeginFrame() override;
+    void ShareEndFrame() override;
 
     // Accessors.
     const std::string& name() const { return name_; }

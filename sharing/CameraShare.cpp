@@ -222,11 +222,19 @@ void CCameraShare::SendFrame() {
         KLOG(1, "CCameraShare::SendFrame: ERROR: cannot take the segment's mutex\n");
         return;
     }
+    // The frame is held only once the segment is ours: a client sitting on
+    // the segment's mutex stalls this thread, never the camera's grabbing.
+    if (!camera_.ShareBeginFrame()) {
+        segment_.Unlock();
+        KLOG(3, "CCameraShare::SendFrame: the camera is still grabbing, nothing published\n");
+        return;
+    }
     std::uint8_t* image = segment_.View();
     for (int row = 0; row < rows; ++row) {
         camera_.ShareGetRow(image + static_cast<std::size_t>(row) * width, row, 0, columns - 1);
     }
     segment_.Unlock();
+    camera_.ShareEndFrame();
     notice_ = ShareHeader{kShareMagic, kShareTypeFrame, 0};
     WriteMessage(&notice_);
     KLOG(3, "CCameraShare::SendFrame: image has been written to memory");

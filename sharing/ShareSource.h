@@ -16,6 +16,11 @@ public:
     // Pixels first..last (inclusive) of a row of the last grabbed frame,
     // one byte each; false when the row cannot be delivered.
     virtual bool ShareGetRow(std::uint8_t* dest, int row, int first, int last) = 0;
+    // Brackets the rows of one published frame: while it is held, the
+    // camera does not grab into the frame being copied. False when the frame
+    // cannot be held now (nothing is published then).
+    virtual bool ShareBeginFrame() { return true; }
+    virtual void ShareEndFrame() {}
 };
 
 }  // namespace korvane

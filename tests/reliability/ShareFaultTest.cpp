@@ -210,11 +210,9 @@ TEST_F(ShareFaultTest, ClientThatStopsReadingBlocksNothingAndGetsWholeMessages) 
     ExpectClientGetsWholeFrames(5);
 }
 
-// Known fault, kept here for whoever fixes it: the share copies the rows of
-// the last frame while a continuously grabbing camera already grabs the next
-// one into the same buffer, so a client can be told about a frame mixed from
-// two grabs. Run with --gtest_also_run_disabled_tests.
-TEST_F(ShareFaultTest, DISABLED_FramesGrabbedFasterThanTheShareCopiesStayWhole) {
+// A continuously grabbing camera grabs the next frame as soon as the last
+// one was announced: the share's copy must still hold one whole frame.
+TEST_F(ShareFaultTest, FramesGrabbedFasterThanTheShareCopiesStayWhole) {
     UseSimulator(Board(0));
     OpenAndGrabContinuously();
     ExpectClientGetsWholeFrames(200);
