@@ -100,7 +100,11 @@ TEST_F(CameraShareTest, OtherTypesShortAndOverlongMessagesAreLoggedAndIgnored) {
     EXPECT_TRUE(log_.Contains("CCameraShare::ProcessCommand: type 0"));
     EXPECT_TRUE(log_.Contains("CCameraShare::ThreadMain: ERROR: More data is available."));
     EXPECT_EQ(log_.Count("CCameraShare::ThreadMain: dimensions sent"), 1u);
-    EXPECT_FALSE(log_.Contains("client disconnected"));
+    // None of the bad messages counts as the client leaving; the peer's own
+    // exit after its last read may, so only what came before the answer counts.
+    const int answered = log_.IndexOf("CCameraShare::ThreadMain: dimensions sent");
+    const int left = log_.IndexOf("client disconnected");
+    EXPECT_TRUE(left < 0 || left > answered);
 }
 
 TEST_F(CameraShareTest, ASecondClientIsServedAfterTheFirstLeaves) {
