@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what building and testing Korvane needs on Debian or Ubuntu.
 set -eu
-PACKAGES="build-essential cmake ccache clang libgtest-dev libgmock-dev libbenchmark-dev libpng-dev"
+PACKAGES="build-essential cmake ccache clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config"
 missing=""
 for p in $PACKAGES; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
