@@ -41,7 +41,22 @@ MilApp& MilApp::GetInstance() {
 }
 
 void MilApp::DestroyInstance() {
-    Singleton().reset();
+    auto& instance = Singleton();
+    if (instance) {
+        // Grab threads call the host back, and the host's callback may use
+        // the exports (rows, properties) while finalize runs: stop them all
+        // while the registry is still whole, then take it down.
+        instance->StopGrabThreads();
+    }
+    instance.reset();
+}
+
+void MilApp::StopGrabThreads() {
+    for (const auto& system : systems_) {
+        for (const auto& camera : system->digitizers()) {
+            camera->StopGrabThread();
+        }
+    }
 }
 
 bool MilApp::HasInstance() {

@@ -31,6 +31,8 @@ class MilApp {
 
     bool Init();
     void DestroySolios();
+    // Ends every camera's grab thread; no callback runs once it returns.
+    void StopGrabThreads();
 
     bool IsCameraAvailable(const char* name);
     bool IsPortInUse(int port);

@@ -181,6 +181,10 @@ bool MilDigitizer::Close() {
     return true;
 }
 
+void MilDigitizer::StopGrabThread() {
+    grabThread_.reset();
+}
+
 void MilDigitizer::ApplyLut() {
     mil::Api().MdigLut(digId_, mil::M_DEFAULT);
     if (settings_.UseLUT.value == 0) {

@@ -34,6 +34,8 @@ class MilDigitizer : public ShareSource {
     bool Open(int port, int* imageSize);
     bool Close();
     void ApplyLut();
+    // Ends the grab thread (as Close does) without closing the camera.
+    void StopGrabThread();
 
     // Grabbing.
     bool Grab();
