@@ -170,7 +170,7 @@ bool MilDigitizer::Open(int port, int* imageSize) {
 bool MilDigitizer::Close() {
     settings_.Save(name_.c_str());
     share_->Stop();
-    grabThread_.reset();
+    StopGrabThread();
     if (digId_ != 0) {
         mil::Api().MdigFree(digId_);
         digId_ = 0;
@@ -182,7 +182,14 @@ bool MilDigitizer::Close() {
 }
 
 void MilDigitizer::StopGrabThread() {
+    const bool hadThread = static_cast<bool>(grabThread_);
     grabThread_.reset();
+    // A grab requested just before the stop may never have run: with its
+    // thread gone nothing would clear the flag, and every later grab of the
+    // camera would be refused as "in progress".
+    if (hadThread) {
+        flags_->grabInProgress.store(false);
+    }
 }
 
 void MilDigitizer::ApplyLut() {

@@ -192,6 +192,15 @@ TEST_F(GrabTest, HangingGrabOutlastsTheJoinWithoutHarm) {
     EXPECT_EQ(waiter_.Count(), 0u) << "an abandoned grab never calls back";
 }
 
+TEST_F(GrabTest, GrabRequestedRightBeforeCloseDoesNotLeaveTheCameraBusy) {
+    Open("", 30);
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_EQ(d().doXELGrab(0, 3), 1) << "round " << round;
+        d().closeXELPort(0, 3);  // often before the grab thread even woke
+        OpenCamera("Camera 1", 3);
+    }
+}
+
 TEST_F(GrabTest, RefusalsWhenNotOpen) {
     Open();
     d().closeXELPort(0, 3);
