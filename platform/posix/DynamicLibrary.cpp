@@ -2,25 +2,7 @@
 
 #include <dlfcn.h>
 
-#include <utility>
-
 namespace korvane::platform {
-
-DynamicLibrary::~DynamicLibrary() {
-    Close();
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-        path_ = std::move(other.path_);
-    }
-    return *this;
-}
 
 bool DynamicLibrary::Open(const std::string& path, std::string& error) {
     Close();

@@ -16,22 +16,6 @@ std::string Reason(DWORD error) {
 
 }  // namespace
 
-DynamicLibrary::~DynamicLibrary() {
-    Close();
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), path_(std::move(other.path_)) {}
-
-DynamicLibrary& DynamicLibrary::operator=(DynamicLibrary&& other) noexcept {
-    if (this != &other) {
-        Close();
-        handle_ = std::exchange(other.handle_, nullptr);
-        path_ = std::move(other.path_);
-    }
-    return *this;
-}
-
 bool DynamicLibrary::Open(const std::string& path, std::string& error) {
     Close();
     // No "cannot find the DLL" box for the user: the caller reports it.
