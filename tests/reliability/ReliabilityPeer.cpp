@@ -25,13 +25,13 @@
 #include "sharing/SharedMemory.h"
 #include "tests/reliability/ReliabilitySupport.h"
 #include "tests/support/HostLibrary.h"
+#include "tests/support/PeerScript.h"
 
 namespace korvane::test {
 namespace {
 
 void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    PeerSay(line);
 }
 
 void EchoLog(const char* text) {
@@ -134,10 +134,8 @@ int RunPeer(const std::string& script) {
                                                                                 : "frame torn");
                 }
             }
-        } else if (word == "sleep") {
-            int ms = 0;
-            in >> ms;
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        } else if (PeerCommonStep(word, in)) {
+            continue;
         } else if (!word.empty()) {
             Say("unknown step " + word);
             return 2;
@@ -147,14 +145,7 @@ int RunPeer(const std::string& script) {
     return 0;
 }
 
-[[maybe_unused]] const bool peerMode = [] {
-    if (const char* script = std::getenv("KORVANE_RELIABILITY_PEER")) {
-        const int rc = RunPeer(script);
-        std::fflush(stdout);
-        std::_Exit(rc);
-    }
-    return false;
-}();
+[[maybe_unused]] const bool peerMode = RunAsPeerIfAsked("KORVANE_RELIABILITY_PEER", &RunPeer);
 
 }  // namespace
 }  // namespace korvane::test

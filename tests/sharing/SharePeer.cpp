@@ -16,6 +16,7 @@
 #include "sharing/ShareClient.h"
 #include "sharing/SharedMemory.h"
 #include "sharing/Win32Exception.h"
+#include "tests/support/PeerScript.h"
 
 namespace korvane::test {
 namespace {
@@ -49,8 +50,7 @@ std::uint32_t Fnv1a(const std::uint8_t* bytes, std::size_t n) {
 }
 
 void Say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    PeerSay(line);
 }
 
 const char* StatusWord(ShareClient::Status s) {
@@ -168,10 +168,8 @@ int RunPeer(const std::string& script) {
             raw.Close();
             client.Close();
             Say("closed");
-        } else if (word == "sleep") {
-            int ms = 0;
-            in >> ms;
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        } else if (PeerCommonStep(word, in)) {
+            continue;
         } else if (!word.empty()) {
             Say("unknown step " + word);
             return 2;
@@ -181,14 +179,7 @@ int RunPeer(const std::string& script) {
     return 0;
 }
 
-[[maybe_unused]] const bool peerMode = [] {
-    if (const char* script = std::getenv("KORVANE_SHARE_PEER")) {
-        const int rc = RunPeer(script);
-        std::fflush(stdout);
-        std::_Exit(rc);
-    }
-    return false;
-}();
+[[maybe_unused]] const bool peerMode = RunAsPeerIfAsked("KORVANE_SHARE_PEER", &RunPeer);
 
 }  // namespace
 }  // namespace korvane::test
