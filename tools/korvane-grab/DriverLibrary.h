@@ -4,10 +4,13 @@
 #include <string>
 
 #include "korvane/korvane.h"
+#include "platform/DynamicLibrary.h"
 
 namespace grab {
 
+// The loaded library stays loaded as long as the Driver lives.
 struct Driver {
+    korvane::platform::DynamicLibrary library;
     decltype(&::initialize) initialize = nullptr;
     decltype(&::finalize) finalize = nullptr;
     decltype(&::getXELNoOfSupportedCameras) getXELNoOfSupportedCameras = nullptr;

@@ -1,13 +1,12 @@
 // korvane-grab: a small inspection host. It loads the driver through its
 // exports, opens a camera, grabs, fetches every row inside the completion
 // callback and reports what it measured.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -105,15 +104,16 @@ int Run(const grab::Options& options) {
         std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
         return 2;
     }
-    mkdir(options.systemPath.c_str(), 0755);
-    struct stat st {};
-    if (stat(options.systemPath.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    // The folders are made as needed; whether they are usable is what counts.
+    std::error_code ignored;
+    std::filesystem::create_directories(options.systemPath, ignored);
+    if (!std::filesystem::is_directory(options.systemPath, ignored)) {
         std::fprintf(stderr, "korvane-grab: cannot use '%s' as the system path\n",
                      options.systemPath.c_str());
         return 2;
     }
     if (!options.outDir.empty()) {
-        mkdir(options.outDir.c_str(), 0755);
+        std::filesystem::create_directories(options.outDir, ignored);
     }
     grab::Driver& d = session.driver;
     session.quiet = options.quiet;
