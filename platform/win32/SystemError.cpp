@@ -21,6 +21,7 @@ ErrorCode ErrorFromErrno(int err) {
         case 0:
             return kErrorSuccess;
         case ENOENT:
+        case ECONNREFUSED:  // nobody listens on the name: no such pipe
             return kErrorFileNotFound;
         case EACCES:
         case EPERM:
@@ -32,6 +33,7 @@ ErrorCode ErrorFromErrno(int err) {
         case EINVAL:
             return kErrorInvalidParameter;
         case EPIPE:
+        case ECONNRESET:
             return kErrorBrokenPipe;
         case EEXIST:
             return kErrorAlreadyExists;

@@ -34,6 +34,9 @@ class DigitizerTest : public ::testing::Test {
                         "[System0.Digitizer0]\nWidth=64\nHeight=8\n"
                         "[System0.Digitizer1]\nWidth=64\nHeight=8\nFailMdigAlloc=1\n");
         setenv("KORVANE_SIM_CONFIG", dir_.File("sim.ini").c_str(), 1);
+        // The built-in simulator on every system (Windows would bind the
+        // vendor library by default).
+        setenv("KORVANE_MIL", "sim", 1);
         platform::SetNoticeAnswerer(
             [this](const std::string& text, const std::string& caption, unsigned flags) {
                 notices_.push_back({text, caption, flags});
@@ -45,6 +48,7 @@ class DigitizerTest : public ::testing::Test {
         MilApp::DestroyInstance();
         platform::SetNoticeAnswerer(nullptr);
         unsetenv("KORVANE_SIM_CONFIG");
+        unsetenv("KORVANE_MIL");
         DriverLog::Instance().ResetForTesting();
     }
     // A camera whose settings carry a usable size, as after a first open.

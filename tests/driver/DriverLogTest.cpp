@@ -7,10 +7,15 @@
 #include <vector>
 
 #include "tests/support/LogCapture.h"
+#include "tests/support/PlatformText.h"
 #include "tests/support/TempDir.h"
 
 namespace korvane {
 namespace {
+
+using test::JoinNative;
+using test::NativeLines;
+using test::NativePath;
 
 class DriverLogTest : public ::testing::Test {
   protected:
@@ -81,10 +86,11 @@ TEST_F(DriverLogTest, PendingLinesFlushOnceAPathIsSet) {
 
     ASSERT_TRUE(log().SetSystemPath(dir.path().c_str()));
     log().Print(1, "third");
-    EXPECT_EQ(test::ReadFile(dir.File("Korvane.log")), "first\nsecond\nthird\n")
+    EXPECT_EQ(test::ReadFile(dir.File("Korvane.log")), NativeLines("first\nsecond\nthird\n"))
         << "held lines come first, without time stamps";
     log().Print(1, "fourth");
-    EXPECT_EQ(test::ReadFile(dir.File("Korvane.log")), "first\nsecond\nthird\nfourth\n");
+    EXPECT_EQ(test::ReadFile(dir.File("Korvane.log")),
+              NativeLines("first\nsecond\nthird\nfourth\n"));
 }
 
 TEST_F(DriverLogTest, UnwritableLogFileKeepsPendingLines) {
@@ -97,23 +103,24 @@ TEST_F(DriverLogTest, UnwritableLogFileKeepsPendingLines) {
 
     ASSERT_TRUE(log().SetSystemPath(dir.path().c_str()));
     log().Print(1, "written");
-    EXPECT_EQ(test::ReadFile(dir.File("Korvane.log")), "held\nwritten\n");
+    EXPECT_EQ(test::ReadFile(dir.File("Korvane.log")), NativeLines("held\nwritten\n"));
 }
 
 TEST_F(DriverLogTest, SystemPathRulesAndIniPath) {
     EXPECT_FALSE(log().SetSystemPath(nullptr));
     EXPECT_FALSE(log().SetSystemPath(""));
-    EXPECT_EQ(log().GetIniPath(), "/Korvane.ini") << "an empty system path still names the file";
+    EXPECT_EQ(log().GetIniPath(), JoinNative("", "Korvane.ini"))
+        << "an empty system path still names the file";
     ASSERT_TRUE(log().SetSystemPath("/data/line1/sys"));
-    EXPECT_EQ(log().GetIniPath(), "/data/line1/sys/Korvane.ini");
+    EXPECT_EQ(log().GetIniPath(), JoinNative("/data/line1/sys", "Korvane.ini"));
 }
 
 TEST_F(DriverLogTest, RelativePathsClimbAtMostOneLevel) {
     ASSERT_TRUE(log().SetSystemPath("/data/line1/sys"));
-    EXPECT_EQ(log().MakeRelativePath("/data/line1/sys/cam.dcf"), "./cam.dcf");
-    EXPECT_EQ(log().MakeRelativePath("/data/line1/sys/dcf/cam.dcf"), "./dcf/cam.dcf");
-    EXPECT_EQ(log().MakeRelativePath("/data/line1/cam.dcf"), "../cam.dcf");
-    EXPECT_EQ(log().MakeRelativePath("/data/line1/other/cam.dcf"), "../other/cam.dcf");
+    EXPECT_EQ(log().MakeRelativePath("/data/line1/sys/cam.dcf"), NativePath("./cam.dcf"));
+    EXPECT_EQ(log().MakeRelativePath("/data/line1/sys/dcf/cam.dcf"), NativePath("./dcf/cam.dcf"));
+    EXPECT_EQ(log().MakeRelativePath("/data/line1/cam.dcf"), NativePath("../cam.dcf"));
+    EXPECT_EQ(log().MakeRelativePath("/data/line1/other/cam.dcf"), NativePath("../other/cam.dcf"));
     EXPECT_EQ(log().MakeRelativePath("/data/cam.dcf"), "/data/cam.dcf");
     EXPECT_EQ(log().MakeRelativePath("/elsewhere/cam.dcf"), "/elsewhere/cam.dcf");
     EXPECT_EQ(log().MakeRelativePath("relative.dcf"), "relative.dcf");
@@ -122,14 +129,14 @@ TEST_F(DriverLogTest, RelativePathsClimbAtMostOneLevel) {
 TEST_F(DriverLogTest, AbsolutePathsJoinTheSystemPath) {
     ASSERT_TRUE(log().SetSystemPath("/data/line1/sys"));
     EXPECT_EQ(log().MakeAbsolutePath("/abs/cam.dcf"), "/abs/cam.dcf");
-    EXPECT_EQ(log().MakeAbsolutePath("cam.dcf"), "/data/line1/sys/cam.dcf");
-    EXPECT_EQ(log().MakeAbsolutePath("./cam.dcf"), "/data/line1/sys/cam.dcf");
-    EXPECT_EQ(log().MakeAbsolutePath("../cam.dcf"), "/data/line1/cam.dcf");
+    EXPECT_EQ(log().MakeAbsolutePath("cam.dcf"), NativePath("/data/line1/sys/cam.dcf"));
+    EXPECT_EQ(log().MakeAbsolutePath("./cam.dcf"), NativePath("/data/line1/sys/cam.dcf"));
+    EXPECT_EQ(log().MakeAbsolutePath("../cam.dcf"), NativePath("/data/line1/cam.dcf"));
     const std::string tooLong(300, 'x');
     EXPECT_EQ(log().MakeAbsolutePath(tooLong), tooLong) << "a join that does not fit is not made";
     // Round trip of what the property sheet stores.
     EXPECT_EQ(log().MakeAbsolutePath(log().MakeRelativePath("/data/line1/lut.csv")),
-              "/data/line1/lut.csv");
+              NativePath("/data/line1/lut.csv"));
 }
 
 TEST_F(DriverLogTest, ConcurrentMessagesNeverInterleave) {

@@ -8,6 +8,7 @@
 #include "settings/LutCsvFile.h"
 #include "settings/LutGenerator.h"
 #include "settings/LutTable.h"
+#include "tests/support/PlatformText.h"
 #include "tests/support/TempDir.h"
 
 namespace korvane {
@@ -28,12 +29,19 @@ class LutTest : public ::testing::Test {
     test::TempDir dir_;
 };
 
+// The lines of a text file, each ended the system's way.
 std::vector<std::string> Lines(const std::string& text) {
+    const std::string end = test::NativeLines("\n");
     std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t found = text.find(end, start);
+        if (found == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, found - start));
+        start = found + end.size();
     }
     return lines;
 }

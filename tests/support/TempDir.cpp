@@ -1,5 +1,7 @@
 #include "tests/support/TempDir.h"
 
+#include "tests/support/PlatformText.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,11 +16,17 @@ TempDir::TempDir() {
         std::filesystem::create_directories(root);
         base = root;
     }
-    std::string pattern = base + "/korvane-XXXXXX";
+    std::string pattern = JoinNative(base, "korvane-XXXXXX");
     if (mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory under " + base);
     }
-    path_ = pattern;
+    // An absolute path in the system's own form, the way the driver gives
+    // paths back (on Windows with a drive letter and backslashes).
+    path_ = std::filesystem::absolute(pattern).make_preferred().string();
+}
+
+std::string TempDir::File(const std::string& name) const {
+    return JoinNative(path_, NativePath(name));
 }
 
 TempDir::~TempDir() {

@@ -12,7 +12,8 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    // A file in the directory; '/' in name stands for the system's separator.
+    std::string File(const std::string& name) const;
 
   private:
     std::string path_;
