@@ -140,6 +140,7 @@ bool MilApp::Init() {
 void MilApp::DestroySolios() {
     KLOG(2, "MilApp::DestroySolios\n");
     configNames_.reset();
+    lastRowCamera_.store(nullptr, std::memory_order_release);
     for (auto& system : systems_) {
         system.reset();
     }
@@ -209,6 +210,19 @@ MilDigitizer& MilApp::GetByPort(int port) {
     }
     KLOG(1, "MilApp::GetByPort: ERROR: could not find camera on port %d\n", port);
     throw LookupError();
+}
+
+MilDigitizer& MilApp::GetRowCamera(int port) {
+    // At log level 4 every lookup is logged, so the cache is only used below.
+    if (!DriverLog::Instance().Enabled(4)) {
+        MilDigitizer* last = lastRowCamera_.load(std::memory_order_acquire);
+        if (last != nullptr && last->port() == port) {
+            return *last;
+        }
+    }
+    MilDigitizer& camera = GetByPort(port);
+    lastRowCamera_.store(&camera, std::memory_order_release);
+    return camera;
 }
 
 MilDigitizer& MilApp::GetByName(const char* name) {

@@ -1,6 +1,7 @@
 #pragma once
 // The driver's root object and camera registry: the imaging application,
 // every supported board as a MilSystem, and the cameras in registry order.
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,9 @@ class MilApp {
     int GetCameraCount();
     char** GetCameraConfigNames();
     MilDigitizer& GetByPort(int port);
+    // GetByPort for row delivery: a host fetches row after row of one port,
+    // so the camera found last is checked first. Logs as GetByPort does.
+    MilDigitizer& GetRowCamera(int port);
     MilDigitizer& GetByName(const char* name);
 
     bool initialised() const { return initialised_; }
@@ -55,6 +59,9 @@ class MilApp {
     std::unique_ptr<char*[]> configNames_;
     std::vector<std::unique_ptr<MilSystem>> systems_;
     mil::MilId appId_ = 0;
+    // The camera GetRowCamera found last; its port is checked at every use,
+    // and it is forgotten before any camera is destroyed.
+    std::atomic<MilDigitizer*> lastRowCamera_{nullptr};
 };
 
 }  // namespace korvane

@@ -92,8 +92,9 @@ void MilGrabBuffers::RefreshLut() {
 
 bool MilGrabBuffers::GetRow(std::uint8_t* dest, std::uint32_t row, int first, int last) {
     const std::uint32_t h = height_ > 0 ? static_cast<std::uint32_t>(height_) : 1;
-    const std::uint32_t band = row / h;
-    const std::uint32_t rowInBand = row % h;
+    // Rows of the first buffer, by far the usual case, need no division.
+    const std::uint32_t band = row < h ? 0 : row / h;
+    const std::uint32_t rowInBand = row < h ? row : row % h;
     if (band >= static_cast<std::uint32_t>(bufferCount_)) {
         KLOG(1,
              "MilGrabBuffers::GetRow: ERROR: incorrect buffer index ibuf=%d, bufCount=%d, row=%d, "

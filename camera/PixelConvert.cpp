@@ -4,6 +4,13 @@
 #include <emmintrin.h>
 #define KORVANE_HAVE_SSE2 1
 #endif
+// AVX2 is compiled in for x86-64 whatever the build's baseline, and only
+// run where the processor reports it.
+#if KORVANE_HAVE_SSE2 && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define KORVANE_HAVE_AVX2 1
+#define KORVANE_TARGET_AVX2 __attribute__((target("avx2")))
+#endif
 
 namespace korvane::pixels {
 
@@ -54,7 +61,10 @@ void Lookup16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n,
     }
 }
 
+namespace {
+
 #if KORVANE_HAVE_SSE2
+namespace sse2 {
 
 void ShiftInPlace8(std::uint8_t* pixels, std::size_t n, int shift) {
     if (shift <= 0) {
@@ -111,18 +121,123 @@ void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n) {
     scalar::LowByte16(src + i, dest + i, n - i);
 }
 
-#else
+}  // namespace sse2
+#endif
+
+#if KORVANE_HAVE_AVX2
+namespace avx2 {
+
+// 32 pixels per step; what is left (under 32) goes through the SSE2 path.
+// The 256-bit pack works within 128-bit halves, so its 64-bit quarters come
+// out as a0 b0 a1 b1 and are put back in order a0 a1 b0 b1.
+
+KORVANE_TARGET_AVX2 void ShiftInPlace8(std::uint8_t* pixels, std::size_t n, int shift) {
+    if (shift <= 0 || shift >= 8) {
+        sse2::ShiftInPlace8(pixels, n, shift);
+        return;
+    }
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    const __m256i mask = _mm256_set1_epi8(static_cast<char>(0xFF >> shift));
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + i));
+        v = _mm256_and_si256(_mm256_srl_epi16(v, count), mask);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + i), v);
+    }
+    sse2::ShiftInPlace8(pixels + i, n - i, shift);
+}
+
+KORVANE_TARGET_AVX2 void ShiftSaturate16(const std::uint16_t* src, std::uint8_t* dest,
+                                         std::size_t n, int shift) {
+    if (shift <= 0 || shift >= 16) {
+        scalar::ShiftSaturate16(src, dest, n, shift);
+        return;
+    }
+    const __m128i count = _mm_cvtsi32_si128(shift);
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16));
+        a = _mm256_srl_epi16(a, count);
+        b = _mm256_srl_epi16(b, count);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), packed);
+    }
+    sse2::ShiftSaturate16(src + i, dest + i, n - i, shift);
+}
+
+KORVANE_TARGET_AVX2 void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n) {
+    const __m256i low = _mm256_set1_epi16(0x00FF);
+    std::size_t i = 0;
+    for (; i + 32 <= n; i += 32) {
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 16));
+        a = _mm256_and_si256(a, low);
+        b = _mm256_and_si256(b, low);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dest + i), packed);
+    }
+    sse2::LowByte16(src + i, dest + i, n - i);
+}
+
+bool Supported() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+}  // namespace avx2
+#endif
+
+struct Paths {
+    ConvertPath list[2];
+    std::size_t count = 0;
+};
+
+Paths Detect() {
+    Paths paths{};
+#if KORVANE_HAVE_SSE2
+    paths.list[paths.count++] =
+        ConvertPath{"sse2", &sse2::ShiftInPlace8, &sse2::ShiftSaturate16, &sse2::LowByte16};
+#endif
+#if KORVANE_HAVE_AVX2
+    if (avx2::Supported()) {
+        paths.list[paths.count++] =
+            ConvertPath{"avx2", &avx2::ShiftInPlace8, &avx2::ShiftSaturate16, &avx2::LowByte16};
+    }
+#endif
+    return paths;
+}
+
+const Paths& Available() {
+    static const Paths paths = Detect();
+    return paths;
+}
+
+const ConvertPath& Fastest() {
+    static const ConvertPath chosen =
+        Available().count > 0 ? Available().list[Available().count - 1]
+                              : ConvertPath{"scalar", &scalar::ShiftInPlace8,
+                                            &scalar::ShiftSaturate16, &scalar::LowByte16};
+    return chosen;
+}
+
+}  // namespace
+
+const ConvertPath* VectorPaths(std::size_t& count) {
+    count = Available().count;
+    return Available().list;
+}
 
 void ShiftInPlace8(std::uint8_t* pixels, std::size_t n, int shift) {
-    scalar::ShiftInPlace8(pixels, n, shift);
-}
-void ShiftSaturate16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n, int shift) {
-    scalar::ShiftSaturate16(src, dest, n, shift);
-}
-void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n) {
-    scalar::LowByte16(src, dest, n);
+    Fastest().shiftInPlace8(pixels, n, shift);
 }
 
-#endif
+void ShiftSaturate16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n, int shift) {
+    Fastest().shiftSaturate16(src, dest, n, shift);
+}
+
+void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n) {
+    Fastest().lowByte16(src, dest, n);
+}
 
 }  // namespace korvane::pixels

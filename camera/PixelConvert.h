@@ -23,6 +23,20 @@ void ShiftSaturate16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n
 void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n);
 }  // namespace scalar
 
+// One set of conversions for one instruction set. The plain entry points
+// above use the fastest set the processor running the driver supports,
+// chosen at the first call.
+struct ConvertPath {
+    const char* name;
+    void (*shiftInPlace8)(std::uint8_t* pixels, std::size_t n, int shift);
+    void (*shiftSaturate16)(const std::uint16_t* src, std::uint8_t* dest, std::size_t n, int shift);
+    void (*lowByte16)(const std::uint16_t* src, std::uint8_t* dest, std::size_t n);
+};
+
+// Every vector set this build has and this processor can run, slowest
+// first; empty where there is none. Tests hold each against the scalar set.
+const ConvertPath* VectorPaths(std::size_t& count);
+
 // The byte a 16-bit pixel shifted right by shift yields: saturated at 255,
 // 0 for shifts of 16 or more; no shift at all for 0 or less.
 inline std::uint8_t ShiftSaturate(std::uint16_t pixel, int shift) {

@@ -162,7 +162,8 @@ KORVANE_API int KORVANE_CALL doXELGrab(int grabberNo, int portNo) {
 KORVANE_API int KORVANE_CALL getXELGrabRow(int grabberNo, int portNo, unsigned char* dest, int row,
                                            int firstPix, int lastPix) {
     try {
-        korvane::MilDigitizer& camera = MilApp::GetInstance().GetByPort(portNo);
+        // Called once per row: the lookup and the log check stay cheap.
+        korvane::MilDigitizer& camera = MilApp::GetInstance().GetRowCamera(portNo);
         if (!camera.GetRow(dest, row, static_cast<std::uint32_t>(firstPix),
                            static_cast<std::uint32_t>(lastPix))) {
             return 0;

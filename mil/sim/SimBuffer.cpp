@@ -1,6 +1,6 @@
 #include "mil/sim/SimBuffer.h"
 
-#include <cstring>
+#include "mil/sim/RowCopy.h"
 
 namespace korvane::mil::sim {
 
@@ -14,31 +14,41 @@ SimBuffer::SimBuffer(MilId systemId, int width, int height, int bits)
     }
 }
 
-bool SimBuffer::Get(long long x, long long y, long long width, long long height, void* dest,
-                    std::string& error) const {
-    if (dest == nullptr) {
-        error = "no destination";
+bool SimBuffer::Get(long long x, long long y, long long width, long long height, void* dest) const {
+    if (dest == nullptr || width <= 0 || height <= 0 || x < 0 || y < 0 || x > width_ - width ||
+        y > height_ - height) {
         return false;
     }
-    if (width <= 0 || height <= 0 || x < 0 || y < 0 || x > width_ - width || y > height_ - height) {
-        error = "region " + std::to_string(x) + "," + std::to_string(y) + " " +
-                std::to_string(width) + "x" + std::to_string(height) + " outside the " +
-                std::to_string(width_) + "x" + std::to_string(height_) + " buffer";
-        return false;
-    }
+    // A row read is one call: the checks above and one copy per row are all
+    // it costs besides the lock.
     const std::size_t elementSize = bits_ == 16 ? 2 : 1;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * elementSize;
+    const std::size_t stride = static_cast<std::size_t>(width_) * elementSize;
     auto* out = static_cast<std::uint8_t*>(dest);
     std::lock_guard lock(mutex_);
+    const auto* pixels =
+        bits_ == 16 ? reinterpret_cast<const std::uint8_t*>(words_.data()) : bytes_.data();
+    const std::uint8_t* source =
+        pixels + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * elementSize;
     for (long long row = 0; row < height; ++row) {
-        const std::size_t first =
-            static_cast<std::size_t>(y + row) * static_cast<std::size_t>(width_) +
-            static_cast<std::size_t>(x);
-        const void* source = bits_ == 16 ? static_cast<const void*>(&words_[first])
-                                         : static_cast<const void*>(&bytes_[first]);
-        std::memcpy(out + static_cast<std::size_t>(row) * rowBytes, source, rowBytes);
+        CopyRow(out, source, rowBytes);
+        out += rowBytes;
+        source += stride;
     }
     return true;
+}
+
+std::string SimBuffer::Refusal(long long x, long long y, long long width, long long height,
+                               const void* dest) const {
+    if (dest == nullptr) {
+        return "no destination";
+    }
+    if (width <= 0 || height <= 0 || x < 0 || y < 0 || x > width_ - width || y > height_ - height) {
+        return "region " + std::to_string(x) + "," + std::to_string(y) + " " +
+               std::to_string(width) + "x" + std::to_string(height) + " outside the " +
+               std::to_string(width_) + "x" + std::to_string(height_) + " buffer";
+    }
+    return {};
 }
 
 void SimBuffer::Render(const FrameView& view) {

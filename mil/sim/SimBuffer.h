@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-#include "platform/SpinLock.h"
 #include <string>
 #include <vector>
+#include "platform/SpinLock.h"
 
 #include "mil/MilApi.h"
 #include "mil/sim/SimFrame.h"
@@ -25,10 +25,12 @@ class SimBuffer {
     int Bits() const { return bits_; }
 
     // Copies the region into dest, rows back to back, one element of the
-    // buffer's depth per pixel. A region not wholly inside the buffer is
-    // refused (nothing copied) with the reason in error.
-    bool Get(long long x, long long y, long long width, long long height, void* dest,
-             std::string& error) const;
+    // buffer's depth per pixel. A region not wholly inside the buffer, or
+    // no dest, is refused (nothing copied); Refusal tells why.
+    bool Get(long long x, long long y, long long width, long long height, void* dest) const;
+    // Why Get refuses these arguments; empty when it does not.
+    std::string Refusal(long long x, long long y, long long width, long long height,
+                        const void* dest) const;
 
     // Writes one simulated frame of the buffer's own size.
     void Render(const FrameView& view);

@@ -493,9 +493,9 @@ void Simulator::BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt s
         SetThreadError(kErrorInvalidId, "MbufGet2d: invalid buffer identifier %d", bufId);
         return;
     }
-    std::string error;
-    if (!buffer->Get(x, y, sizeX, sizeY, dest, error)) {
-        SetThreadError(kErrorInvalidArgument, "MbufGet2d: %s", error.c_str());
+    if (!buffer->Get(x, y, sizeX, sizeY, dest)) {
+        SetThreadError(kErrorInvalidArgument, "MbufGet2d: %s",
+                       buffer->Refusal(x, y, sizeX, sizeY, dest).c_str());
     }
 }
 

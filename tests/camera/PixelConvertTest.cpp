@@ -64,6 +64,46 @@ TEST(PixelConvert, VectorPathsMatchScalarForEveryShiftAndLength) {
     }
 }
 
+// Each vector set the processor can run (SSE2 and, where present, AVX2)
+// against the scalar one, over lengths that cover the 16- and 32-pixel
+// bodies and every tail, at odd addresses.
+TEST(PixelConvert, EveryVectorSetMatchesScalar) {
+    std::size_t count = 0;
+    const ConvertPath* paths = VectorPaths(count);
+#if defined(__SSE2__)
+    ASSERT_GE(count, 1U) << "an SSE2 build offers at least the SSE2 set";
+#endif
+    const auto src = Random16(140 + 3, 13);
+    for (std::size_t p = 0; p < count; ++p) {
+        const ConvertPath& path = paths[p];
+        for (int shift = -1; shift <= 17; ++shift) {
+            for (std::size_t n = 0; n <= 140; ++n) {
+                std::vector<std::uint8_t> fast(n + 8, 0xEE);
+                std::vector<std::uint8_t> slow(n + 8, 0xEE);
+                path.shiftSaturate16(src.data() + 3, fast.data() + 1, n, shift);
+                scalar::ShiftSaturate16(src.data() + 3, slow.data() + 1, n, shift);
+                ASSERT_EQ(fast, slow) << path.name << " shift " << shift << " length " << n;
+
+                std::vector<std::uint8_t> a(n + 8);
+                for (std::size_t i = 0; i < a.size(); ++i) {
+                    a[i] = static_cast<std::uint8_t>(src[i % src.size()] >> 5);
+                }
+                std::vector<std::uint8_t> b = a;
+                path.shiftInPlace8(a.data() + 1, n, shift);
+                scalar::ShiftInPlace8(b.data() + 1, n, shift);
+                ASSERT_EQ(a, b) << path.name << " 8-bit shift " << shift << " length " << n;
+            }
+        }
+        for (std::size_t n = 0; n <= 140; ++n) {
+            std::vector<std::uint8_t> fast(n + 8, 0xEE);
+            std::vector<std::uint8_t> slow(n + 8, 0xEE);
+            path.lowByte16(src.data() + 1, fast.data() + 3, n);
+            scalar::LowByte16(src.data() + 1, slow.data() + 3, n);
+            ASSERT_EQ(fast, slow) << path.name << " length " << n;
+        }
+    }
+}
+
 TEST(PixelConvert, LookupsUseTheTable) {
     std::vector<std::uint8_t> table(0x10000);
     for (std::size_t i = 0; i < table.size(); ++i) {

@@ -155,5 +155,48 @@ TEST_F(RowsTest, FlipsAndOffsetsReachTheFrame) {
     }
 }
 
+// Below log level 4 the row export remembers the camera it served last; the
+// rows must still come from whichever camera is on the port now.
+TEST_F(RowsTest, RowsFollowCamerasMovedBetweenPorts) {
+    UseSimulator(SimOneBoard(2, 64, 16, 8));
+    WriteIni("[Camera 1]\nLogLevel=2\n[Camera 2]\nLogLevel=2\nWidth=32\n");
+    ASSERT_EQ(Initialize(), 1);
+    auto grab = [&](int port) {
+        const std::size_t before = waiter_.Count();
+        ASSERT_EQ(d().setCompleteCallback(0, port, &GrabWaiter::Callback), 1);
+        ASSERT_EQ(d().doXELGrab(0, port), 1);
+        ASSERT_TRUE(waiter_.WaitFor(before + 1));
+    };
+    ASSERT_EQ(OpenCamera("Camera 1", 1), (std::vector<int>{64, 16}));
+    grab(1);
+    grab(1);
+    ASSERT_EQ(Row(1, 3, 0, 63).size(), 64u);
+    EXPECT_EQ(Row(1, 3, 0, 63)[5], Ramp8(5, 3, 2));
+
+    // Camera 1 leaves port 1 and Camera 2 (32 wide, its first frame) takes it.
+    d().closeXELPort(0, 1);
+    EXPECT_TRUE(Row(1, 3, 0, 63).empty()) << "nothing is open on port 1";
+    ASSERT_EQ(OpenCamera("Camera 2", 1), (std::vector<int>{32, 16}));
+    grab(1);
+    EXPECT_TRUE(Row(1, 3, 0, 63).empty()) << "port 1 is 32 wide now";
+    const auto second = Row(1, 3, 0, 31);
+    ASSERT_EQ(second.size(), 32u);
+    for (int x = 0; x < 32; ++x) {
+        ASSERT_EQ(second[x], Ramp8(x, 3, 1)) << x;
+    }
+
+    // Camera 1 comes back on port 2; both ports answer for their own camera.
+    ASSERT_EQ(OpenCamera("Camera 1", 2), (std::vector<int>{64, 16}));
+    grab(2);
+    const auto first = Row(2, 3, 0, 63);
+    ASSERT_EQ(first.size(), 64u);
+    for (int x = 0; x < 64; ++x) {
+        ASSERT_EQ(first[x], Ramp8(x, 3, 1)) << "reopened, it counts from 1 again; " << x;
+    }
+    EXPECT_EQ(Row(1, 3, 0, 31), second);
+    EXPECT_TRUE(Row(1, 3, 0, 63).empty());
+    EXPECT_FALSE(log_.Contains("getXELGrabRow: row=3")) << "level 4 lines stay off at level 2";
+}
+
 }  // namespace
 }  // namespace korvane::test
