@@ -59,8 +59,12 @@ class MemorySource : public korvane::ShareSource {
         std::memcpy(dest, frame_.data() + static_cast<std::size_t>(row) * width_ + first,
                     static_cast<std::size_t>(last - first + 1));
         if (row == 0 || row == height_ - 1) {
-            std::lock_guard lock(mutex_);
-            (row == 0 ? started_ : finished_) += 1;
+            {
+                std::lock_guard lock(mutex_);
+                (row == 0 ? started_ : finished_) += 1;
+            }
+            // Woken outside the lock, the benchmark thread does not wake
+            // only to block on it again.
             changed_.notify_all();
         }
         return true;

@@ -37,6 +37,11 @@ class NamedPipe {
     // event is signalled or the I/O is cancelled.
     platform::Event& Read(void* buffer, std::uint32_t count);
     platform::Event& Write(const void* buffer, std::uint32_t count);
+    // For a client that waits for nothing but its reads: a read is then
+    // completed by the thread waiting in WaitRead (see MessagePipe).
+    void UseWaitingReader() { pipe_.UseWaitingReader(); }
+    // Waits for the outstanding read up to timeoutMs; true once it is done.
+    bool WaitRead(int timeoutMs) { return pipe_.WaitRead(readEvent_, timeoutMs); }
     // After a read's or write's event: the bytes moved. Throws when the
     // operation failed (109 when the other end has gone, 234 for a message
     // longer than the read buffer).

@@ -49,6 +49,9 @@ ShareClient::Status ShareClient::Open(const std::string& name) {
     Close();
     try {
         pipe_.Open(name);
+        // The client waits for nothing but the server's messages: its thread
+        // reads them itself, without a hand-over from the pipe's thread.
+        pipe_.UseWaitingReader();
     } catch (const Win32Exception& e) {
         return Fail(e.errorCode);
     }
@@ -78,7 +81,7 @@ ShareClient::Status ShareClient::Receive(std::int64_t deadline) {
             pipe_.Read(&received_, sizeof received_);
             readPending_ = true;
         }
-        if (!pipe_.ReadEvent().Wait(RemainingMs(deadline))) {
+        if (!pipe_.WaitRead(RemainingMs(deadline))) {
             return Status::Timeout;
         }
         readPending_ = false;

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -82,6 +83,7 @@ struct MessagePipe::Impl {
     int pauses = 0;
     bool server = false;
     bool peerGone = false;
+    bool waitingReader = false;  // reads are completed in WaitRead, not by the thread
     std::string path;
     dev_t pathDev = 0;
     ino_t pathIno = 0;
@@ -198,8 +200,9 @@ struct MessagePipe::Impl {
             if (connect.pending && listenFd.Valid()) {
                 fds[n++] = pollfd{listenFd.Get(), POLLIN, 0};
             }
+            const bool readHere = read.pending && !waitingReader;
             const short wanted =
-                static_cast<short>((read.pending ? POLLIN : 0) | (write.pending ? POLLOUT : 0));
+                static_cast<short>((readHere ? POLLIN : 0) | (write.pending ? POLLOUT : 0));
             if (wanted != 0 && connFd.Valid()) {
                 fds[n++] = pollfd{connFd.Get(), wanted, 0};
             }
@@ -215,7 +218,7 @@ struct MessagePipe::Impl {
             if (connect.pending && listenFd.Valid() && AttemptAccept()) {
                 connect.done->Set();
             }
-            if (read.pending && connFd.Valid() && AttemptRead()) {
+            if (read.pending && !waitingReader && connFd.Valid() && AttemptRead()) {
                 read.done->Set();
             }
             if (write.pending && connFd.Valid() && AttemptWrite()) {
@@ -257,7 +260,9 @@ struct MessagePipe::Impl {
             return op.error == kErrorSuccess;
         }
         op.pending = true;
-        Wake();
+        if (&op != &read || !waitingReader) {
+            Wake();
+        }
         SetLastError(kErrorIoPending);
         return false;
     }
@@ -417,6 +422,50 @@ bool MessagePipe::Write(const void* buffer, std::size_t count, Event& done) {
     std::lock_guard lock(impl_->mutex);
     // send() only reads the buffer; the operation record is shared with reads.
     return impl_->Start(impl_->write, const_cast<void*>(buffer), count, done, &Impl::AttemptWrite);
+}
+
+void MessagePipe::UseWaitingReader() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->waitingReader = true;
+}
+
+bool MessagePipe::WaitRead(Event& done, int timeoutMs) {
+    Impl& p = *impl_;
+    if (!p.waitingReader) {
+        return done.Wait(timeoutMs);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_lock lock(p.mutex);
+    for (;;) {
+        // Finished (or ended by Cancel, Disconnect or Close) meanwhile.
+        if (!p.read.pending) {
+            return done.IsSet();
+        }
+        if (!p.connFd.Valid()) {
+            return false;
+        }
+        if (p.AttemptRead()) {
+            p.read.done->Set();
+            return true;
+        }
+        int waitMs = kInfinite;
+        if (timeoutMs >= 0) {
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count();
+            if (elapsed >= timeoutMs) {
+                return false;
+            }
+            waitMs = static_cast<int>(timeoutMs - elapsed);
+        }
+        // Only this thread reads the socket, so it may wait on it unlocked;
+        // Close and Disconnect reset the descriptor under the lock, which is
+        // checked again before the next read.
+        pollfd waitFor{p.connFd.Get(), static_cast<short>(POLLIN | POLLRDHUP), 0};
+        lock.unlock();
+        poll(&waitFor, 1, waitMs);
+        lock.lock();
+    }
 }
 
 bool MessagePipe::ReadResult(std::size_t& bytes) {

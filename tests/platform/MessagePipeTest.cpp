@@ -94,6 +94,48 @@ TEST_F(MessagePipeTest, APendingReadCompletesThroughItsEvent) {
     EXPECT_EQ(std::string(buffer, n), "hello");
 }
 
+// A waiting reader's pending read is finished by the thread in WaitRead: with
+// the message's bytes, cut like any read, or with the error that ended it;
+// a time-out leaves it outstanding.
+TEST_F(MessagePipeTest, AWaitingReaderFinishesItsReadsInWaitRead) {
+    Connected();
+    client_.UseWaitingReader();
+    char buffer[16] = {};
+    std::size_t n = 0;
+    EXPECT_FALSE(client_.Read(buffer, sizeof buffer, read_));
+    EXPECT_EQ(LastError(), kErrorIoPending);
+    EXPECT_FALSE(client_.WaitRead(read_, 0)) << "nothing has been sent";
+    EXPECT_FALSE(client_.WaitRead(read_, 10));
+    EXPECT_FALSE(client_.ReadResult(n));
+    EXPECT_EQ(LastError(), kErrorIoIncomplete) << "still outstanding after the time-outs";
+    ASSERT_TRUE(server_.Write("hello", 5, write_));
+    ASSERT_TRUE(client_.WaitRead(read_, kLongWaitMs));
+    EXPECT_TRUE(read_.IsSet());
+    ASSERT_TRUE(client_.ReadResult(n));
+    EXPECT_EQ(std::string(buffer, n), "hello");
+
+    // A message longer than the buffer is cut.
+    char small[6] = {};
+    EXPECT_FALSE(client_.Read(small, sizeof small, read_));
+    ASSERT_TRUE(server_.Write("a longer message", 16, write_));
+    ASSERT_TRUE(client_.WaitRead(read_, kLongWaitMs));
+    EXPECT_FALSE(client_.ReadResult(n));
+    EXPECT_EQ(LastError(), kErrorMoreData);
+    EXPECT_EQ(std::string(small, 6), "a long");
+
+    // Cancel ends the read; the server going away ends the next one.
+    EXPECT_FALSE(client_.Read(buffer, sizeof buffer, read_));
+    EXPECT_TRUE(client_.Cancel());
+    EXPECT_TRUE(client_.WaitRead(read_, kLongWaitMs));
+    EXPECT_FALSE(client_.ReadResult(n));
+    EXPECT_EQ(LastError(), kErrorOperationAborted);
+    EXPECT_FALSE(client_.Read(buffer, sizeof buffer, read_));
+    server_.Close();
+    ASSERT_TRUE(client_.WaitRead(read_, kLongWaitMs));
+    EXPECT_FALSE(client_.ReadResult(n));
+    EXPECT_EQ(LastError(), kErrorBrokenPipe);
+}
+
 TEST_F(MessagePipeTest, AVanishedClientGivesBrokenPipeThenPipeBeingClosed) {
     Connected();
     char buffer[16];
