@@ -31,6 +31,8 @@ constexpr int kWidthRange = 1050;
 constexpr int kGain = 1016;
 constexpr int kFlipX = 1065;
 constexpr int kGenerateLut = 1007;
+constexpr int kLutFile = 1048;
+constexpr int kShareName = 1061;
 constexpr int kUseTrigger = 1062;
 constexpr int kTriggerSource = 1025;
 constexpr int kExposure = 1036;
@@ -54,6 +56,8 @@ struct Seen {
     RECT cancel{};
     RECT pages{};  // the tab control
     std::string widthRange;
+    bool lutFileEnabled = true;
+    bool shareNameEnabled = true;
     std::string statusWidthOut;
     bool okEnabledWidthOut = true;
     std::string statusWidthBack;
@@ -167,6 +171,8 @@ class User {
             return false;
         }
         seen_.widthRange = GuiDriver::Text(page, kWidthRange);
+        seen_.lutFileEnabled = GuiDriver::Enabled(page, kLutFile);
+        seen_.shareNameEnabled = GuiDriver::Enabled(page, kShareName);
         Picture(sheet_, "sheet-1-framegrabber");
 
         const std::string width = GuiDriver::Text(page, kWidth);
@@ -275,6 +281,8 @@ TEST_F(PropertySheetWindowTest, EditsOnTwoPagesReachTheIniFileThroughOk) {
 
     // The page's controls follow its logic.
     EXPECT_EQ(seen.widthRange, "[10 ... 1280]");
+    EXPECT_FALSE(seen.lutFileEnabled) << "the LUT is off";
+    EXPECT_FALSE(seen.shareNameEnabled) << "the camera is not shared";
     EXPECT_EQ(seen.statusWidthOut, kWidthNotInRange);
     EXPECT_FALSE(seen.okEnabledWidthOut);
     EXPECT_EQ(seen.statusWidthBack, "");
