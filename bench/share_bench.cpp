@@ -42,7 +42,7 @@ const std::string& BenchRuntimeDir() {
 }
 
 // A camera that serves rows of a frame held in memory, and tells when the
-// server has started fetching a frame.
+// server has started copying a frame and when it has let go of it.
 class MemorySource : public korvane::ShareSource {
   public:
     MemorySource(int width, int height)
@@ -58,26 +58,27 @@ class MemorySource : public korvane::ShareSource {
     bool ShareGetRow(std::uint8_t* dest, int row, int first, int last) override {
         std::memcpy(dest, frame_.data() + static_cast<std::size_t>(row) * width_ + first,
                     static_cast<std::size_t>(last - first + 1));
-        if (row == 0 || row == height_ - 1) {
-            {
-                std::lock_guard lock(mutex_);
-                (row == 0 ? started_ : finished_) += 1;
-            }
-            // Woken outside the lock, the benchmark thread does not wake
-            // only to block on it again.
-            changed_.notify_all();
+        if (row == 0) {
+            std::lock_guard lock(mutex_);
+            ++started_;
         }
         return true;
     }
-    // Waits briefly for the server to start a frame beyond `seen`.
-    bool WaitStarted(std::uint64_t seen, std::chrono::microseconds wait) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, wait, [&] { return started_ > seen; });
+    // The server lets go of a frame once it has copied it; a camera grabs
+    // the next one from then on.
+    void ShareEndFrame() override {
+        {
+            std::lock_guard lock(mutex_);
+            ++finished_;
+        }
+        // Woken outside the lock, the benchmark thread does not wake only
+        // to block on it again.
+        changed_.notify_all();
     }
-    // Waits until the server has fetched the last row of frame `count`.
-    void WaitFinished(std::uint64_t count) {
+    // Waits up to `wait` until the server has let go of frame `count`.
+    bool WaitFinished(std::uint64_t count, std::chrono::milliseconds wait) {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return finished_ >= count; });
+        return changed_.wait_for(lock, wait, [&] { return finished_ >= count; });
     }
     std::uint64_t Started() {
         std::lock_guard lock(mutex_);
@@ -174,14 +175,17 @@ void BM_CameraShareToClientProcess(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        // A notice reaches the server only while it waits for a frame;
-        // announce until it has taken this one.
+        // Announce a frame and sleep until the server has copied it: one
+        // wake-up per frame, as a grab thread has. A notice reaches the
+        // server only while it takes frames (not while it copies one); a
+        // lost one is repeated.
         const std::uint64_t seen = source.Started();
-        do {
-            share.NotifyFrame();
-        } while (!source.WaitStarted(seen, std::chrono::microseconds(20)));
-        // Sleep through the fetch; the server is back waiting soon after.
-        source.WaitFinished(seen + 1);
+        share.NotifyFrame();
+        while (!source.WaitFinished(seen + 1, std::chrono::milliseconds(1))) {
+            if (source.Started() == seen) {
+                share.NotifyFrame();
+            }
+        }
     }
     // Let the last frame leave before the share closes.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

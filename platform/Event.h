@@ -41,8 +41,9 @@ class Event {
         Waiter* waiter;
         int index;
     };
+    struct Wakeups;
     bool TakeSignal();
-    void Release(bool all);
+    void Release(bool all, Wakeups& wakeups);
 
     Mode mode_;
     bool signalled_;

@@ -1,6 +1,7 @@
 #include "sharing/CameraShare.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <system_error>
 
@@ -49,7 +50,30 @@ void CCameraShare::Stop() {
 }
 
 void CCameraShare::NotifyFrame() {
-    frameEvent_.Pulse();
+    std::lock_guard lock(announceMutex_);
+    if (takingFrames_) {
+        // Kept for the server's next wait should it not be back in it yet.
+        frameAnnounced_.store(true, std::memory_order_release);
+        frameEvent_.Set();
+    } else {
+        frameEvent_.Pulse();
+    }
+}
+
+void CCameraShare::TakeFrames(bool on) {
+    std::lock_guard lock(announceMutex_);
+    takingFrames_ = on;
+    if (!on) {
+        frameAnnounced_.store(false, std::memory_order_relaxed);
+        frameEvent_.Reset();
+    }
+}
+
+void CCameraShare::AwaitNextFrameBriefly() {
+    const auto end = std::chrono::steady_clock::now() + kNextFrameSpin;
+    while (!frameAnnounced_.load(std::memory_order_acquire) &&
+           std::chrono::steady_clock::now() < end) {
+    }
 }
 
 void CCameraShare::StartProcessingThread() {
@@ -118,6 +142,14 @@ CCameraShare::ServeEnd CCameraShare::ServeClient() {
     // when it was dropped.
     readPending_ = false;
     writeChecked_ = true;
+    struct FramesTaken {
+        CCameraShare& share;
+        explicit FramesTaken(CCameraShare& s) : share(s) { share.TakeFrames(true); }
+        ~FramesTaken() { share.TakeFrames(false); }
+        FramesTaken(const FramesTaken&) = delete;
+        FramesTaken& operator=(const FramesTaken&) = delete;
+    } framesTaken(*this);
+    bool awaitNextFrame = false;
     for (;;) {
         try {
             if (!readPending_) {
@@ -125,12 +157,19 @@ CCameraShare::ServeEnd CCameraShare::ServeClient() {
                 pipe_.Read(&received_, sizeof received_);
                 readPending_ = true;
             }
+            if (awaitNextFrame) {
+                AwaitNextFrameBriefly();
+                awaitNextFrame = false;
+            }
             platform::Event* const events[] = {&stopEvent_, &frameEvent_, &pipe_.ReadEvent()};
             switch (platform::Event::WaitAny(events)) {
                 case 0:
                     throw StopRequested{};
                 case 1:
+                    TakeFrames(false);
                     SendFrame();
+                    TakeFrames(true);  // also when nothing was published
+                    awaitNextFrame = true;
                     break;
                 case 2:
                     readPending_ = false;
@@ -234,6 +273,9 @@ void CCameraShare::SendFrame() {
         camera_.ShareGetRow(image + static_cast<std::size_t>(row) * width, row, 0, columns - 1);
     }
     segment_.Unlock();
+    // The next frame may come while this one's notice is on its way; the
+    // camera grabs it only once this one is let go.
+    TakeFrames(true);
     camera_.ShareEndFrame();
     notice_ = ShareHeader{kShareMagic, kShareTypeFrame, 0};
     WriteMessage(&notice_);

@@ -3,6 +3,9 @@
 // thread copies each grabbed frame into a named shared-memory segment and
 // tells the connected client by a message on a named pipe, both named after
 // the share. The client may ask for the image dimensions at any time.
+#include <atomic>
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -28,7 +31,9 @@ class CCameraShare {
     // Ends the thread, then closes the pipe and the segment.
     void Stop();
     // Called after each grabbed frame: a server waiting for a frame at this
-    // moment publishes it; otherwise the frame is not announced.
+    // moment publishes it; otherwise the frame is not announced. The server
+    // counts as waiting from the moment it has let go of the previous frame,
+    // though it may still be sending that frame's notice.
     void NotifyFrame();
 
     void StartProcessingThread();
@@ -47,6 +52,16 @@ class CCameraShare {
     enum class ServeEnd { ClientGone };
 
     ServeEnd ServeClient();
+    // Whether NotifyFrame's frame is taken (see there). Turning it off drops
+    // a frame announced and not yet taken: the frame the server is about to
+    // copy is the newest one anyway.
+    void TakeFrames(bool on);
+    // After publishing a frame the server stays awake a moment for the next
+    // one: a grabbing camera announces it soon, and a thread put to sleep
+    // and woken again costs more than that (on virtual machines several
+    // times more). Returns when one is announced or the moment has passed.
+    void AwaitNextFrameBriefly();
+    static constexpr std::chrono::microseconds kNextFrameSpin{60};
     // Waits until no write is outstanding, so its buffer may be reused; a
     // stop request meanwhile unwinds the thread.
     void WaitForWriteDone();
@@ -60,6 +75,9 @@ class CCameraShare {
     platform::Event frameEvent_{platform::Event::Mode::AutoReset, false};
     CSharedMemory segment_;
     ImageBuffer imageBuffer_;
+    std::mutex announceMutex_;                 // guards takingFrames_ with the frame event's use
+    bool takingFrames_ = false;                // serving a client and not holding a frame
+    std::atomic<bool> frameAnnounced_{false};  // a kept announcement not yet taken
 
     // Used by the server thread only. Each stays unchanged until the pipe
     // operation that uses it has completed.

@@ -1,8 +1,10 @@
 #include "platform/Event.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace korvane::platform {
@@ -19,6 +21,37 @@ std::mutex& EventsLock() {
 struct Event::Waiter {
     std::condition_variable cv;
     int fired = -1;
+    // Signallers that have fired this waiter and not yet notified it; the
+    // waiter outlives none of them.
+    std::atomic<int> notifying{0};
+};
+
+// The waiters a signal fired, notified once the events' lock is released: a
+// thread woken while the signaller still holds the lock would only block on
+// it again (one more thread switch per signal).
+struct Event::Wakeups {
+    Wakeups() = default;
+    Wakeups(const Wakeups&) = delete;
+    Wakeups& operator=(const Wakeups&) = delete;
+    ~Wakeups() {
+        for (std::size_t i = 0; i < count_; ++i) {
+            waiters_[i]->cv.notify_one();
+            waiters_[i]->notifying.fetch_sub(1, std::memory_order_release);
+        }
+    }
+    // Called with the lock held.
+    void Add(Event::Waiter& waiter) {
+        if (count_ == kMax) {
+            waiter.cv.notify_one();  // rare: many threads on one event
+            return;
+        }
+        waiter.notifying.fetch_add(1, std::memory_order_relaxed);
+        waiters_[count_++] = &waiter;
+    }
+
+    static constexpr std::size_t kMax = 8;
+    Event::Waiter* waiters_[kMax] = {};
+    std::size_t count_ = 0;
 };
 
 Event::Event(Mode mode, bool initiallySignalled) : mode_(mode), signalled_(initiallySignalled) {}
@@ -35,12 +68,13 @@ bool Event::TakeSignal() {
     return true;
 }
 
-// Hands the signal to waiting threads; returns with the lock held by caller.
-void Event::Release(bool all) {
+// Fires waiting threads; called with the lock held, they are woken once
+// wakeups goes out of scope after the lock.
+void Event::Release(bool all, Wakeups& wakeups) {
     for (auto& reg : waiters_) {
         if (reg.waiter->fired < 0) {
             reg.waiter->fired = reg.index;
-            reg.waiter->cv.notify_one();
+            wakeups.Add(*reg.waiter);
             if (!all) {
                 return;
             }
@@ -49,16 +83,17 @@ void Event::Release(bool all) {
 }
 
 void Event::Set() {
+    Wakeups wakeups;
     std::lock_guard lock(EventsLock());
     if (mode_ == Mode::ManualReset) {
         signalled_ = true;
-        Release(true);
+        Release(true, wakeups);
         return;
     }
     for (auto& reg : waiters_) {
         if (reg.waiter->fired < 0) {
             reg.waiter->fired = reg.index;
-            reg.waiter->cv.notify_one();
+            wakeups.Add(*reg.waiter);
             return;
         }
     }
@@ -71,8 +106,9 @@ void Event::Reset() {
 }
 
 void Event::Pulse() {
+    Wakeups wakeups;
     std::lock_guard lock(EventsLock());
-    Release(mode_ == Mode::ManualReset);
+    Release(mode_ == Mode::ManualReset, wakeups);
     signalled_ = false;
 }
 
@@ -112,7 +148,14 @@ int Event::WaitAny(std::span<Event* const> events, int timeoutMs) {
     for (std::size_t i = 0; i < events.size(); ++i) {
         events[i]->waiters_.erase(regs[i]);
     }
-    return waiter.fired >= 0 ? waiter.fired : kWaitTimeout;
+    const int firedIndex = waiter.fired;
+    lock.unlock();
+    // Unregistered, the waiter can be fired by no one else; a signaller
+    // that fired it may still be about to notify it.
+    while (waiter.notifying.load(std::memory_order_acquire) != 0) {
+        std::this_thread::yield();
+    }
+    return firedIndex >= 0 ? firedIndex : kWaitTimeout;
 }
 
 }  // namespace korvane::platform

@@ -67,6 +67,52 @@ TEST_F(CameraShareTest, SilentClientReceivesOneNoticePerFrameWithTheImageInTheSe
     EXPECT_EQ(log_.Count("CCameraShare::SendFrame: image has been written to memory"), 3u);
 }
 
+// A camera that announces its next frame as soon as the server lets go of
+// one (as a grab thread the share held up would), a few times, and also
+// announces a frame in the middle of every copy.
+class AnnouncingSource : public FakeShareSource {
+  public:
+    using FakeShareSource::FakeShareSource;
+    bool ShareGetRow(std::uint8_t* dest, int row, int first, int last) override {
+        if (row == 1) {
+            share->NotifyFrame();
+        }
+        return FakeShareSource::ShareGetRow(dest, row, first, last);
+    }
+    void ShareEndFrame() override {
+        if (announceOnRelease.fetch_sub(1) > 0) {
+            share->NotifyFrame();
+        }
+    }
+    CCameraShare* share = nullptr;
+    std::atomic<int> announceOnRelease{0};
+};
+
+TEST_F(CameraShareTest, AFrameAnnouncedAfterTheLastWasLetGoIsPublishedOneDuringACopyIsNot) {
+    AnnouncingSource source(kWidth, kHeight);
+    CCameraShare share(source);
+    source.share = &share;
+    source.announceOnRelease = 3;
+    share.Start("Line1");
+    ShareProcess peer = StartPeer("client Line1;dims;frames 5");
+    ASSERT_EQ(peer.ReadLine(), "client ok 0");
+    ASSERT_EQ(peer.ReadLine(), "dims 64 48 1");
+    // One announcement from here; the camera's own three follow it.
+    ASSERT_TRUE(PublishFrame(share, source));
+    for (int i = 1; i <= 4; ++i) {
+        ASSERT_EQ(peer.ReadLine(), "frame " + std::to_string(i));
+    }
+    // The announcements made during the copies were dropped: nothing more
+    // comes until the next one from here.
+    ASSERT_TRUE(PublishFrame(share, source));
+    EXPECT_EQ(peer.ReadLine(), "frame 5");
+    EXPECT_EQ(peer.ReadLine(), "frames 5 ok");
+    EXPECT_EQ(peer.Wait(), 0);
+    share.Stop();
+    EXPECT_EQ(source.FramesFetched(), 5u);
+    EXPECT_EQ(log_.Count("CCameraShare::SendFrame: image has been written to memory"), 5u);
+}
+
 TEST_F(CameraShareTest, NoticesComeWhetherOrNotTheClientAskedForDimensions) {
     CCameraShare share(source_);
     share.Start("Line1");
