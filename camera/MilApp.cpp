@@ -212,9 +212,9 @@ MilDigitizer& MilApp::GetByPort(int port) {
     throw LookupError();
 }
 
-MilDigitizer& MilApp::GetRowCamera(int port) {
+MilDigitizer& MilApp::GetRowCamera(int port, bool logLookups) {
     // At log level 4 every lookup is logged, so the cache is only used below.
-    if (!DriverLog::Instance().Enabled(4)) {
+    if (!logLookups) {
         MilDigitizer* last = lastRowCamera_.load(std::memory_order_acquire);
         if (last != nullptr && last->port() == port) {
             return *last;

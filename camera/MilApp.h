@@ -41,8 +41,9 @@ class MilApp {
     char** GetCameraConfigNames();
     MilDigitizer& GetByPort(int port);
     // GetByPort for row delivery: a host fetches row after row of one port,
-    // so the camera found last is checked first. Logs as GetByPort does.
-    MilDigitizer& GetRowCamera(int port);
+    // so the camera found last is checked first. Logs as GetByPort does;
+    // logLookups tells whether the log takes level 4 messages now.
+    MilDigitizer& GetRowCamera(int port, bool logLookups);
     MilDigitizer& GetByName(const char* name);
 
     bool initialised() const { return initialised_; }

@@ -162,13 +162,18 @@ KORVANE_API int KORVANE_CALL doXELGrab(int grabberNo, int portNo) {
 KORVANE_API int KORVANE_CALL getXELGrabRow(int grabberNo, int portNo, unsigned char* dest, int row,
                                            int firstPix, int lastPix) {
     try {
-        // Called once per row: the lookup and the log check stay cheap.
-        korvane::MilDigitizer& camera = MilApp::GetInstance().GetRowCamera(portNo);
+        // Called once per row: the lookup and the log checks stay cheap.
+        DriverLog& log = DriverLog::Instance();
+        const bool verbose = log.Enabled(4);
+        korvane::MilDigitizer& camera = MilApp::GetInstance().GetRowCamera(portNo, verbose);
         if (!camera.GetRow(dest, row, static_cast<std::uint32_t>(firstPix),
                            static_cast<std::uint32_t>(lastPix))) {
             return 0;
         }
-        KLOG(4, "getXELGrabRow: row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo, portNo);
+        if (verbose) {
+            log.Print(4, "getXELGrabRow: row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo,
+                      portNo);
+        }
         return 1;
     } catch (...) {
         KLOG(1, "getXELGrabRow: --EXCEPTION caught \n");

@@ -45,11 +45,6 @@ void WriteText(void* out, std::size_t size, const std::string& text) {
 
 }  // namespace
 
-Simulator& Simulator::Instance() {
-    static Simulator instance;
-    return instance;
-}
-
 MilId Simulator::NextId() {
     // Identifiers are never reused, so a stale one is always recognised.
     return ++lastId_;

@@ -20,7 +20,11 @@ namespace korvane::mil::sim {
 
 class Simulator {
   public:
-    static Simulator& Instance();
+    // Reached by every library call (every delivered row): inline.
+    static Simulator& Instance() {
+        static Simulator instance;
+        return instance;
+    }
 
     MilId AppAlloc(MilId* appId);
     void AppControl(MilInt type, MilInt value);
