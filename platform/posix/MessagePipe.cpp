@@ -431,11 +431,12 @@ void MessagePipe::UseWaitingReader() {
 
 bool MessagePipe::WaitRead(Event& done, int timeoutMs) {
     Impl& p = *impl_;
-    if (!p.waitingReader) {
-        return done.Wait(timeoutMs);
-    }
     const auto start = std::chrono::steady_clock::now();
     std::unique_lock lock(p.mutex);
+    if (!p.waitingReader) {
+        lock.unlock();
+        return done.Wait(timeoutMs);
+    }
     for (;;) {
         // Finished (or ended by Cancel, Disconnect or Close) meanwhile.
         if (!p.read.pending) {
