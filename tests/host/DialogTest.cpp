@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "tests/support/HostFixture.h"
+#include "tests/support/PlatformText.h"
 
 namespace korvane::test {
 namespace {
@@ -52,11 +53,11 @@ TEST_F(DialogTest, OkSavesTheEditsToTheIniFile) {
     Script("type 1016 42\nclick 1065\npage 1\nclick 1062\nselect 1025 1\ntype 1036 2.5\nok\n");
     EXPECT_EQ(Configure(), 0);
     const std::string ini = ReadIni();
-    EXPECT_NE(ini.find("Gain=42\n"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("DirectionX=1\n"), std::string::npos);
-    EXPECT_NE(ini.find("UseTrigger=1\n"), std::string::npos);
-    EXPECT_NE(ini.find("TriggerSource=Software\n"), std::string::npos);
-    EXPECT_NE(ini.find("Exposure=2.5\n"), std::string::npos);
+    EXPECT_NE(ini.find(test::ProfileText("Gain=42\n")), std::string::npos) << ini;
+    EXPECT_NE(ini.find(test::ProfileText("DirectionX=1\n")), std::string::npos);
+    EXPECT_NE(ini.find(test::ProfileText("UseTrigger=1\n")), std::string::npos);
+    EXPECT_NE(ini.find(test::ProfileText("TriggerSource=Software\n")), std::string::npos);
+    EXPECT_NE(ini.find(test::ProfileText("Exposure=2.5\n")), std::string::npos);
     EXPECT_TRUE(log_.Contains("DialogScript: \"Camera 1 properties\" closed with OK\n"));
     // The camera opens with what was saved.
     OpenCamera("Camera 1", 1);
@@ -92,7 +93,9 @@ TEST_F(DialogTest, ChosenDcfFileIsStoredRelativeToTheSystemPath) {
     WriteFile(dir_.File("cam.dcf"), "Width=640\nHeight=480\n");
     Script("click 1214\nfile " + dir_.File("cam.dcf") + "\nok\n");
     EXPECT_EQ(Configure(), 0);
-    EXPECT_NE(ReadIni().find("DCF_FILE=./cam.dcf\n"), std::string::npos) << ReadIni();
+    EXPECT_NE(ReadIni().find(test::ProfileText("DCF_FILE=" + test::NativePath("./cam.dcf") + "\n")),
+              std::string::npos)
+        << ReadIni();
     EXPECT_TRUE(
         log_.Contains("status \"Please close this dialog, reset all cameras and reopen "
                       "properties dialog to continue configuration\", OK enabled\n"));
@@ -109,7 +112,7 @@ TEST_F(DialogTest, BusyCameraWarningAnsweredFromTheScript) {
 
     Script("notice ok\ntype 1016 7\nok\n");
     EXPECT_EQ(Configure(), 0);
-    EXPECT_NE(ReadIni().find("Gain=7\n"), std::string::npos);
+    EXPECT_NE(ReadIni().find(test::ProfileText("Gain=7\n")), std::string::npos);
     EXPECT_EQ(Get("Gain"), 7);
 
     ASSERT_EQ(d().setProperty(0, 1, "continuous", 0), 1);

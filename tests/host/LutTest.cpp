@@ -7,6 +7,7 @@
 
 #include "tests/support/GrabWaiter.h"
 #include "tests/support/HostFixture.h"
+#include "tests/support/RunTool.h"
 
 namespace korvane::test {
 namespace {
@@ -42,10 +43,9 @@ int Curve(int x) {
 
 TEST_F(LutTest, GeneratedLutMapsTheRampEndToEnd) {
     const std::string lut = dir_.File("curve.csv");
-    const std::string command = std::string(KORVANE_TOOLS_DIR) +
-                                "/korvane-lut --lsb 0 --msb 15 --steepness 1 --out '" + lut +
-                                "' >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(test::RunTool("korvane-lut",
+                            {"--lsb", "0", "--msb", "15", "--steepness", "1", "--out", lut}),
+              0);
     OpenAndGrab("[Camera 1]\nLogLevel=4\nUse16bit=1\nUseLUT=1\nLUT_FILE=" + lut +
                 "\nlutcolumn=ln\n");
     EXPECT_FALSE(log_.Contains("Disabling LUT"));

@@ -167,8 +167,11 @@ TEST_F(PropertiesTest, ExchangeAtOpenFollowsTheIniAndTheTriggerRule) {
     EXPECT_EQ(Inquire(4200), -9997);
     EXPECT_EQ(Inquire(4152), -9997);
     EXPECT_TRUE(log_.Contains("MilDigitizer::ParamSysControl(536870917): AuxOut5=Strobe(4152)"));
-    EXPECT_TRUE(log_.Contains(
-        "MilDigitizer::ParamSysControl(3489660930): AuxInDebounce2=1.000000(1000000)"));
+    // The board control type is printed as the system's long: 0xD0000002 is
+    // negative where long has 32 bits (Windows).
+    EXPECT_TRUE(log_.Contains("MilDigitizer::ParamSysControl(" +
+                              std::to_string(static_cast<long>(0xD0000002LL)) +
+                              "): AuxInDebounce2=1.000000(1000000)"));
     d().closeXELPort(0, 2);
     WriteIni("[Camera 1]\nLogLevel=4\nTriggerMode=Rising\n");
     OpenCamera("Camera 1", 2);
