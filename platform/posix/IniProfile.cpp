@@ -66,14 +66,17 @@ bool ValidKey(std::string_view k) {
 
 struct Line {
     std::string text;  // without its line end
-    std::string eol;   // "\n", "\r\n"; the last line also "\r" or ""
+    // "\n", "\r\n"; the last line also "\r" or "". Always one of these
+    // literals, which also spares GCC's optimiser a false warning on moved
+    // short strings.
+    std::string_view eol;
 };
 
 struct Document {
     bool bom = false;
     std::vector<Line> lines;
 
-    const char* Eol() const {
+    std::string_view Eol() const {
         for (const auto& l : lines) {
             if (!l.eol.empty() && l.eol != "\r") {
                 return l.eol == "\r\n" ? "\r\n" : "\n";
@@ -191,7 +194,7 @@ std::optional<std::size_t> FindKey(const Document& doc, const SectionRange& rang
 
 void SetKey(Document& doc, std::string_view section, const std::string& key,
             const std::string& value) {
-    const std::string eol = doc.Eol();
+    const std::string_view eol = doc.Eol();
     // A last line without a line end gets one before anything follows it.
     auto terminateLast = [&] {
         if (!doc.lines.empty() && (doc.lines.back().eol.empty() || doc.lines.back().eol == "\r")) {
