@@ -215,8 +215,10 @@ MilDigitizer& MilApp::GetByPort(int port) {
 MilDigitizer& MilApp::GetRowCamera(int port, bool logLookups) {
     // At log level 4 every lookup is logged, so the cache is only used below.
     if (!logLookups) {
+        // Ports of open cameras are unique; -1 is shared by every camera
+        // that is not open, and the registry order decides among those.
         MilDigitizer* last = lastRowCamera_.load(std::memory_order_acquire);
-        if (last != nullptr && last->port() == port) {
+        if (last != nullptr && port != -1 && last->port() == port) {
             return *last;
         }
     }
