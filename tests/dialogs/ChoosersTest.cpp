@@ -4,6 +4,7 @@
 
 #include "platform/UiNotice.h"
 #include "tests/dialogs/SheetHarness.h"
+#include "tests/support/PlatformText.h"
 
 namespace korvane::dlg::test {
 namespace {
@@ -35,8 +36,9 @@ TEST_F(ChoosersTest, SameFileAsAnAbsolutePathNeedsNoReset) {
     EXPECT_FALSE(t.sheet.needsReset);
     EXPECT_EQ(t.view.Steps()[1].status, "");
     // Stored relative to the system path.
-    EXPECT_EQ(settings_.DCF_FILE.value, "./cam.dcf");
-    EXPECT_EQ(t.view.Steps()[1].Control(fg::kDcfFile)->text, "./cam.dcf");
+    EXPECT_EQ(settings_.DCF_FILE.value, korvane::test::NativePath("./cam.dcf"));
+    EXPECT_EQ(t.view.Steps()[1].Control(fg::kDcfFile)->text,
+              korvane::test::NativePath("./cam.dcf"));
 }
 
 TEST_F(ChoosersTest, SameFileStoredRelativeNeedsAReset) {
@@ -59,7 +61,7 @@ TEST_F(ChoosersTest, AnotherFileNeedsAResetAndTheNoticeWaitsForValidValues) {
     EXPECT_TRUE(t.sheet.needsReset);
     EXPECT_EQ(steps[2].status, "FrameGrabber Settings: Gain not in range");
     EXPECT_EQ(steps[3].status, CSheet1::kResetNotice);
-    EXPECT_EQ(settings_.DCF_FILE.value, "./other.dcf");
+    EXPECT_EQ(settings_.DCF_FILE.value, korvane::test::NativePath("./other.dcf"));
 }
 
 TEST_F(ChoosersTest, DefaultDcfSwitchDecidesWhenTheFileIsUnchanged) {

@@ -189,7 +189,11 @@ TEST_F(RunnerTest, ChangingTheScriptStartsAfresh) {
     setenv("KORVANE_DIALOG_SCRIPT", File("b.txt", "notice retry\n").c_str(), 1);
     EXPECT_EQ(platform::ShowNotice("n", "c", 1), 4);
     unsetenv("KORVANE_DIALOG_SCRIPT");
-    EXPECT_FALSE(platform::NoticeUiAvailable());
+#ifdef _WIN32
+    EXPECT_TRUE(platform::NoticeUiAvailable()) << "Windows always has its message boxes";
+#else
+    EXPECT_FALSE(platform::NoticeUiAvailable()) << "no script, no window toolkit";
+#endif
 }
 
 }  // namespace
