@@ -49,6 +49,7 @@ class DigitizerTest : public ::testing::Test {
         platform::SetNoticeAnswerer(nullptr);
         unsetenv("KORVANE_SIM_CONFIG");
         unsetenv("KORVANE_MIL");
+        unsetenv("KORVANE_DIALOG_SCRIPT");
         DriverLog::Instance().ResetForTesting();
     }
     // A camera whose settings carry a usable size, as after a first open.
@@ -141,6 +142,10 @@ TEST_F(DigitizerTest, PropertySheetWarningWhileGrabbing) {
     MilDigitizer& camera = Camera("Camera 1");
     int size[2] = {0, 0};
     ASSERT_TRUE(camera.Open(1, size));
+    // The sheet itself is cancelled by a script: on Windows a real one would
+    // wait for a user.
+    test::WriteFile(dir_.File("cancel.txt"), "cancel\n");
+    setenv("KORVANE_DIALOG_SCRIPT", dir_.File("cancel.txt").c_str(), 1);
     EXPECT_FALSE(camera.ShowProperties(nullptr));
     EXPECT_TRUE(notices_.empty()) << "no warning while idle";
     camera.SetContinuousGrab(true);
