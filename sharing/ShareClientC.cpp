@@ -1,4 +1,7 @@
 // The C face of ShareClient, exported by the KorvaneShare library.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -13,7 +16,10 @@ struct korvane_share {
 namespace {
 
 thread_local unsigned lastError = 0;
-thread_local std::string errorText;
+// Plain storage only: with MinGW a thread_local that has a destructor is
+// destroyed after its storage was freed, corrupting the heap at thread exit.
+constexpr std::size_t kErrorTextSize = 512;
+thread_local char errorText[kErrorTextSize];
 
 int ToResult(korvane::ShareClient::Status status, const korvane::ShareClient& client) {
     switch (status) {
@@ -104,8 +110,11 @@ KORVANE_SHARE_API unsigned korvane_share_error(void) {
 }
 
 KORVANE_SHARE_API const char* korvane_share_error_text(unsigned code) {
-    errorText = korvane::platform::ErrorText(code);
-    return errorText.c_str();
+    const std::string text = korvane::platform::ErrorText(code);
+    const std::size_t n = std::min(text.size(), kErrorTextSize - 1);
+    std::memcpy(errorText, text.data(), n);
+    errorText[n] = '\0';
+    return errorText;
 }
 
 KORVANE_SHARE_API void korvane_share_set_log(void (*proc)(const char* text), int level) {

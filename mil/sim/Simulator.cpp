@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "mil/MilError.h"
@@ -461,30 +462,35 @@ MilId Simulator::BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits
     return id;
 }
 
-const std::shared_ptr<SimBuffer>& Simulator::LookUpBuffer(MilId bufId) {
-    // Rows are read one call per row: the last buffer a thread read stays in
-    // its cache (and alive for it) until any buffer is allocated or freed.
+SimBuffer* Simulator::LookUpBuffer(MilId bufId) {
+    // Rows are read one call per row: each thread remembers the last buffer
+    // it read until any buffer is allocated or freed. The cache holds a plain
+    // pointer, valid because a buffer is never freed while it is being read
+    // (the caller owns both calls), and it must stay trivially destructible:
+    // with MinGW a thread_local with a destructor runs after its storage was
+    // freed and corrupts the heap when the thread ends.
     struct Cache {
         MilId id = 0;
         std::uint64_t generation = 0;
-        std::shared_ptr<SimBuffer> buffer;
+        SimBuffer* buffer = nullptr;
     };
+    static_assert(std::is_trivially_destructible_v<Cache>);
     thread_local Cache cache;
     const std::uint64_t generation = bufferGeneration_.load(std::memory_order_acquire);
-    if (cache.buffer && cache.id == bufId && cache.generation == generation) {
+    if (cache.buffer != nullptr && cache.id == bufId && cache.generation == generation) {
         return cache.buffer;
     }
     std::lock_guard lock(mutex_);
     const auto found = buffers_.find(bufId);
     cache.id = bufId;
     cache.generation = bufferGeneration_.load(std::memory_order_acquire);
-    cache.buffer = found == buffers_.end() ? nullptr : found->second;
+    cache.buffer = found == buffers_.end() ? nullptr : found->second.get();
     return cache.buffer;
 }
 
 void Simulator::BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest) {
-    const std::shared_ptr<SimBuffer>& buffer = LookUpBuffer(bufId);
-    if (!buffer) {
+    SimBuffer* const buffer = LookUpBuffer(bufId);
+    if (buffer == nullptr) {
         SetThreadError(kErrorInvalidId, "MbufGet2d: invalid buffer identifier %d", bufId);
         return;
     }

@@ -71,7 +71,7 @@ class Simulator {
     std::shared_ptr<SimDigitizer> Digitizer(MilId digId, const char* operation);
     void FreeAll();
 
-    const std::shared_ptr<SimBuffer>& LookUpBuffer(MilId bufId);
+    SimBuffer* LookUpBuffer(MilId bufId);
 
     // Changes whenever a buffer is allocated or freed, so a thread's cached
     // lookup knows when it is stale.

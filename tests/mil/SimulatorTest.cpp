@@ -390,5 +390,42 @@ TEST_F(Simulator, BufferReadsNeverLeaveTheBuffer) {
     EXPECT_EQ(words[16], 0xABCD);
 }
 
+TEST_F(Simulator, BuffersReadByThreadsThatHaveEndedCanBeFreedAndReplaced) {
+    // Each thread remembers the last buffer it read. Threads ending after
+    // reading, and the buffer then freed, must leave the library (and the
+    // heap) sound: this once broke the Windows build at thread exit.
+    App();
+    const MilId sys = System();
+    const MilId dig = Digitizer(sys);
+    const MilId buf = Buffer(sys, 16, 4, 8);
+    ASSERT_TRUE(Grab(dig, buf));
+    for (int round = 0; round < 4; ++round) {
+        std::vector<unsigned char> seen;
+        bool failed = true;
+        std::thread reader([&] {
+            seen = Row8(buf, 1, 16);
+            failed = Failed();
+        });
+        reader.join();
+        EXPECT_FALSE(failed);
+        ASSERT_EQ(seen.size(), 16u);
+        EXPECT_EQ(seen[5], Ramp8(5, 1, 1));
+    }
+    // The main thread's remembered buffer goes stale with the free, and an
+    // identifier freed is refused even where it was read last.
+    EXPECT_EQ(Row8(buf, 0, 16)[3], Ramp8(3, 0, 1));
+    api().MbufFree(buf);
+    EXPECT_FALSE(Failed());
+    unsigned char row[16];
+    api().MbufGet2d(buf, 0, 0, 16, 1, row);
+    EXPECT_TRUE(Failed());
+    const MilId again = Buffer(sys, 16, 4, 16);
+    ASSERT_NE(again, 0);
+    std::thread other([&] { Row16(again, 0, 16); });
+    other.join();
+    EXPECT_EQ(Row16(again, 3, 16)[15], 0u);  // never grabbed
+    EXPECT_FALSE(Failed());
+}
+
 }  // namespace
 }  // namespace korvane::test
