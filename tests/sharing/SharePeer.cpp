@@ -1,8 +1,7 @@
 // This test program doubles as the second process of the cross-process
 // sharing tests: started with KORVANE_SHARE_PEER set, it runs that script
 // before any test code and exits. Each step prints one line the test reads.
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -149,8 +148,8 @@ int RunPeer(const std::string& script) {
                 continue;
             }
             Say("locked");
-            for (;;) {
-                pause();
+            for (;;) {  // until the test kills this process
+                std::this_thread::sleep_for(std::chrono::hours(1));
             }
         } else if (word == "segment") {
             std::string name;

@@ -24,7 +24,9 @@ TEST_F(SharedMemoryTest, CreateRefusesAnEmptyNameAndANonPositiveSize) {
     EXPECT_EQ(log_.Count("CSharedMemory::CSharedMemory: ERROR: when creating, size must be postive "
                          "and non-zero\n"),
               2u);
+#ifndef _WIN32  // named objects are files under the runtime folder here
     EXPECT_FALSE(std::filesystem::exists(runtime_.Root()));
+#endif
 }
 
 TEST_F(SharedMemoryTest, OpeningChecksExistenceAndSize) {
@@ -66,10 +68,12 @@ TEST_F(SharedMemoryTest, CreatingAnExistingSegmentWarnsAndKeepsItsContents) {
     char copy[16] = {};
     ASSERT_TRUE(second.Read(copy, 16));
     EXPECT_EQ(std::string(copy, 16), "0123456789abcdef");
+#ifndef _WIN32
     // The published names: the segment by the share name, its mutex by
-    // the name followed by "Mutex".
+    // the name followed by "Mutex" (files under the runtime folder here).
     EXPECT_TRUE(std::filesystem::exists(runtime_.Root() + "/obj/map/Seg"));
     EXPECT_TRUE(std::filesystem::exists(runtime_.Root() + "/obj/mutex/SegMutex"));
+#endif
 }
 
 TEST_F(SharedMemoryTest, ReleaseIsRepeatableAndLockAfterReleaseThrows) {
@@ -90,8 +94,10 @@ TEST_F(SharedMemoryTest, ReleaseIsRepeatableAndLockAfterReleaseThrows) {
         EXPECT_STREQ(text, "err");
     }
     EXPECT_TRUE(log_.Contains("CSharedMemory::Unlock: object not initialized\n"));
+#ifndef _WIN32
     // The last holder gave the names back.
     EXPECT_FALSE(std::filesystem::exists(runtime_.Root() + "/obj/map/Seg"));
+#endif
     EXPECT_FALSE(segment.Write("x", 1));
 }
 
@@ -110,8 +116,11 @@ TEST_F(SharedMemoryTest, RefusedNamesAreLoggedBeforeAnythingIsCreated) {
     CSharedMemory segment;
     EXPECT_FALSE(segment.Create("a/b", false, 10));
     EXPECT_FALSE(segment.Create("..", false, 10));
-    EXPECT_EQ(log_.Count("NamedObjects: ERROR: object name"), 2u);
+    EXPECT_EQ(log_.Count("NamedObjects: ERROR: "), 2u);
+    EXPECT_TRUE(log_.Contains("name 'a/b' refused: "));
+#ifndef _WIN32  // named objects are files under the runtime folder here
     EXPECT_FALSE(std::filesystem::exists(runtime_.Root()));
+#endif
 }
 
 }  // namespace

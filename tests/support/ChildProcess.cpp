@@ -30,21 +30,28 @@ ChildProcess::~ChildProcess() {
 }
 
 #ifdef _WIN32
-namespace {
-
-// One argument as the C runtime splits the command line back.
-std::string Quoted(const std::string& arg) {
+std::string QuotedArgument(const std::string& arg) {
+    // Backslashes are literal unless they come before a quote, where each
+    // pair stands for one; the closing quote counts.
     std::string out = "\"";
+    std::size_t backslashes = 0;
     for (const char c : arg) {
-        if (c == '"') {
-            out += '\\';
+        if (c == '\\') {
+            ++backslashes;
+        } else if (c == '"') {
+            out.append(backslashes * 2 + 1, '\\');
+            backslashes = 0;
+        } else {
+            out.append(backslashes, '\\');
+            backslashes = 0;
         }
-        out += c;
+        if (c != '\\') {
+            out += c;
+        }
     }
+    out.append(backslashes * 2, '\\');
     return out + "\"";
 }
-
-}  // namespace
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& args,
                          const std::string& outputFile) {
@@ -56,9 +63,9 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     if (out == INVALID_HANDLE_VALUE) {
         return false;
     }
-    std::string commandLine = Quoted(program);
+    std::string commandLine = QuotedArgument(program);
     for (const auto& arg : args) {
-        commandLine += " " + Quoted(arg);
+        commandLine += " " + QuotedArgument(arg);
     }
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

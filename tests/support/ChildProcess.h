@@ -33,6 +33,12 @@ class ChildProcess {
 #endif
 };
 
+#ifdef _WIN32
+// One argument of a command line, quoted so that the C runtime splits it
+// back unchanged.
+std::string QuotedArgument(const std::string& arg);
+#endif
+
 // The path of one of the built tools (bin/ of the build).
 std::string ToolPath(const std::string& tool);
 

@@ -81,19 +81,30 @@ class ShareProcess {
     ShareProcess(const ShareProcess&) = delete;
     ShareProcess& operator=(const ShareProcess&) = delete;
 
-    bool Started() const { return pid_ > 0; }
+    bool Started() const;
     // The next line without its line break; nullopt at end of output or
     // when nothing came within timeoutMs.
     std::optional<std::string> ReadLine(int timeoutMs = 20000);
     // Reads lines until one starts with prefix; answers it.
     std::optional<std::string> ReadUntil(const std::string& prefix, int timeoutMs = 20000);
+    // Ends the process as the signal would; on Windows it is terminated
+    // with the exit code 128 + signal, what Wait answers on POSIX.
     void Kill(int signal);
     // Waits for the end; the exit code, or 128 + signal number.
     int Wait();
 
   private:
+    enum class Chunk { Data, Nothing, End };
+    // Appends what the process wrote within timeoutMs to buffer_.
+    Chunk ReadChunk(int timeoutMs);
+
+#ifdef _WIN32
+    void* process_ = nullptr;
+    void* out_ = nullptr;
+#else
     int pid_ = -1;
     int out_ = -1;
+#endif
     std::string buffer_;
     std::optional<int> status_;
 };
