@@ -212,21 +212,6 @@ MilDigitizer& MilApp::GetByPort(int port) {
     throw LookupError();
 }
 
-MilDigitizer& MilApp::GetRowCamera(int port, bool logLookups) {
-    // At log level 4 every lookup is logged, so the cache is only used below.
-    if (!logLookups) {
-        // Ports of open cameras are unique; -1 is shared by every camera
-        // that is not open, and the registry order decides among those.
-        MilDigitizer* last = lastRowCamera_.load(std::memory_order_acquire);
-        if (last != nullptr && port != -1 && last->port() == port) {
-            return *last;
-        }
-    }
-    MilDigitizer& camera = GetByPort(port);
-    lastRowCamera_.store(&camera, std::memory_order_release);
-    return camera;
-}
-
 MilDigitizer& MilApp::GetByName(const char* name) {
     KLOG(3, "MilApp::GetByName: enter %s\n", name != nullptr ? name : "(null)");
     for (MilDigitizer* camera : CollectCameras()) {

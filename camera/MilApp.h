@@ -2,6 +2,7 @@
 // The driver's root object and camera registry: the imaging application,
 // every supported board as a MilSystem, and the cameras in registry order.
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ class MilApp {
     // so the camera found last is checked first. Logs as GetByPort does;
     // logLookups tells whether the log takes level 4 messages now.
     MilDigitizer& GetRowCamera(int port, bool logLookups);
+    // One row of the camera on port (GetRowCamera, then its GetRow).
+    bool GetRow(int port, bool logLookups, std::uint8_t* dest, int row, std::uint32_t firstPix,
+                std::uint32_t lastPix);
     MilDigitizer& GetByName(const char* name);
 
     bool initialised() const { return initialised_; }

@@ -261,48 +261,6 @@ void MilDigitizer::SetCompleteCB(CompleteCallback callback) {
     flags_->completeCallback.store(callback);
 }
 
-bool MilDigitizer::GetRow(std::uint8_t* dest, int row, std::uint32_t firstPix,
-                          std::uint32_t lastPix) {
-    if (dest == nullptr) {
-        KLOG(1, "MilDigitizer::GetRow: ERROR: target buffer not supplied\n");
-        return false;
-    }
-    bool delivered = false;
-    int height = 0;
-    {
-        std::lock_guard lock(rowMutex_);
-        height = settings_.Height.value;
-        int width = settings_.Width.value;
-        // The settings may have changed since the buffer was allocated: a
-        // request is also bounded by the buffer's own size.
-        if (grabBuffers_.bufferCount() > 0) {
-            height = std::min(height, grabBuffers_.height());
-            width = std::min(width, grabBuffers_.width());
-        }
-        if (row < 0 || row >= height) {
-            KLOG(1, "MilDigitizer::GetRow: ERROR: invalid row number=%d height=%d\n", row, height);
-            return false;
-        }
-        const bool spanOk =
-            firstPix < lastPix && lastPix - firstPix < static_cast<std::uint32_t>(width);
-        const bool insideBuffer =
-            grabBuffers_.bufferCount() == 0 || lastPix < static_cast<std::uint32_t>(width);
-        if (!spanOk || !insideBuffer) {
-            KLOG(1,
-                 "MilDigitizer::GetRow: ERROR: invalid column, lastPix=%d firstPix=%d width=%d\n",
-                 static_cast<int>(lastPix), static_cast<int>(firstPix), width);
-            return false;
-        }
-        delivered = grabBuffers_.GetRow(dest, static_cast<std::uint32_t>(row),
-                                        static_cast<int>(firstPix), static_cast<int>(lastPix));
-        height = settings_.Height.value;
-    }
-    if (row == height - 1) {
-        KLOG(3, "MilDigitizer::GetRow: the last row being fetched, port==%d\n", port());
-    }
-    return delivered;
-}
-
 int MilDigitizer::ShareWidth() const {
     std::lock_guard lock(rowMutex_);
     return settings_.Width.value;

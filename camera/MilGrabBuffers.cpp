@@ -107,29 +107,9 @@ bool MilGrabBuffers::GetRow(std::uint8_t* dest, std::uint32_t row, int first, in
              first, last, width_);
         return false;
     }
-    const std::size_t n = static_cast<std::size_t>(last - first) + 1;
-    const bool useLut = settings_->UseLUT.value != 0 && lut_ != nullptr;
-    const int shift = settings_->Shift16bit.value;
-    const mil::MilApi& api = mil::Api();
-
-    if (depth_ == 8) {
-        api.MbufGet2d(bufferIds_[band], first, rowInBand, static_cast<mil::MilInt>(n), 1, dest);
-        if (useLut) {
-            pixels::LookupInPlace8(dest, n, lut8_->data());
-        } else if (shift > 0) {
-            pixels::ShiftInPlace8(dest, n, shift);
-        }
-        return true;
-    }
-    api.MbufGet2d(bufferIds_[band], first, rowInBand, static_cast<mil::MilInt>(n), 1,
-                  lineBuffer_.data());
-    if (useLut) {
-        pixels::Lookup16(lineBuffer_.data(), dest, n, lut8_->data());
-    } else if (shift > 0) {
-        pixels::ShiftSaturate16(lineBuffer_.data(), dest, n, shift);
-    } else {
-        pixels::LowByte16(lineBuffer_.data(), dest, n);
-    }
+    ReadRow(dest, static_cast<int>(band), static_cast<int>(rowInBand), first,
+            static_cast<std::size_t>(last - first) + 1, settings_->UseLUT.value != 0,
+            settings_->Shift16bit.value);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "camera/PixelConvert.h"
 #include "mil/MilApi.h"
 #include "settings/LutTable.h"
 
@@ -28,9 +29,16 @@ class MilGrabBuffers {
     void Init(CameraSettings& settings, int width, int height, const LutTable* lut);
     void Release();
 
-    // Reads pixels first..last of a row into dest, one byte each. The
-    // caller has checked the span against width() and height().
+    // Reads pixels first..last of a row into dest, one byte each. Refuses
+    // (and logs) a row outside the buffers or columns outside their width.
     bool GetRow(std::uint8_t* dest, std::uint32_t row, int first, int last);
+
+    // GetRow for a caller that has checked its request: n pixels from
+    // first of a row of buffer (below bufferCount()), converted by the
+    // attached table when useLut, else shifted by shift (16 bits: the low
+    // byte when shift is 0).
+    void ReadRow(std::uint8_t* dest, int buffer, int row, int first, std::size_t n, bool useLut,
+                 int shift);
 
     // Takes the attached table's current contents for row delivery; run
     // after the table was (re)filled.
@@ -59,5 +67,31 @@ class MilGrabBuffers {
     // and small enough to stay in cache.
     std::unique_ptr<std::array<std::uint8_t, 0x10000>> lut8_;
 };
+
+// Inline: it is the body of every delivered row.
+inline void MilGrabBuffers::ReadRow(std::uint8_t* dest, int buffer, int row, int first,
+                                    std::size_t n, bool useLut, int shift) {
+    useLut = useLut && lut_ != nullptr;
+    const mil::MilApi& api = mil::Api();
+    const auto width = static_cast<mil::MilInt>(n);
+    if (depth_ == 8) {
+        api.MbufGet2d(bufferIds_[buffer], first, row, width, 1, dest);
+        if (useLut) {
+            pixels::LookupInPlace8(dest, n, lut8_->data());
+        } else if (shift > 0) {
+            pixels::ShiftInPlace8(dest, n, shift);
+        }
+        return;
+    }
+    std::uint16_t* line = lineBuffer_.data();
+    api.MbufGet2d(bufferIds_[buffer], first, row, width, 1, line);
+    if (useLut) {
+        pixels::Lookup16(line, dest, n, lut8_->data());
+    } else if (shift > 0) {
+        pixels::ShiftSaturate16(line, dest, n, shift);
+    } else {
+        pixels::LowByte16(line, dest, n);
+    }
+}
 
 }  // namespace korvane

@@ -213,13 +213,15 @@ const Paths& Available() {
     return paths;
 }
 
-const ConvertPath& Fastest() {
-    static const ConvertPath chosen =
-        Available().count > 0 ? Available().list[Available().count - 1]
-                              : ConvertPath{"scalar", &scalar::ShiftInPlace8,
-                                            &scalar::ShiftSaturate16, &scalar::LowByte16};
-    return chosen;
+ConvertPath ChooseFastest() {
+    return Available().count > 0 ? Available().list[Available().count - 1]
+                                 : ConvertPath{"scalar", &scalar::ShiftInPlace8,
+                                               &scalar::ShiftSaturate16, &scalar::LowByte16};
 }
+
+// Chosen once, when the library is loaded: a converted row pays one
+// indirect call and no check.
+const ConvertPath fastest = ChooseFastest();
 
 }  // namespace
 
@@ -229,15 +231,15 @@ const ConvertPath* VectorPaths(std::size_t& count) {
 }
 
 void ShiftInPlace8(std::uint8_t* pixels, std::size_t n, int shift) {
-    Fastest().shiftInPlace8(pixels, n, shift);
+    fastest.shiftInPlace8(pixels, n, shift);
 }
 
 void ShiftSaturate16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n, int shift) {
-    Fastest().shiftSaturate16(src, dest, n, shift);
+    fastest.shiftSaturate16(src, dest, n, shift);
 }
 
 void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n) {
-    Fastest().lowByte16(src, dest, n);
+    fastest.lowByte16(src, dest, n);
 }
 
 }  // namespace korvane::pixels

@@ -25,7 +25,7 @@ void LowByte16(const std::uint16_t* src, std::uint8_t* dest, std::size_t n);
 
 // One set of conversions for one instruction set. The plain entry points
 // above use the fastest set the processor running the driver supports,
-// chosen at the first call.
+// chosen when the library is loaded.
 struct ConvertPath {
     const char* name;
     void (*shiftInPlace8)(std::uint8_t* pixels, std::size_t n, int shift);

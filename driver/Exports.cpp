@@ -163,11 +163,11 @@ KORVANE_API int KORVANE_CALL getXELGrabRow(int grabberNo, int portNo, unsigned c
                                            int firstPix, int lastPix) {
     try {
         // Called once per row: the lookup and the log checks stay cheap.
-        DriverLog& log = DriverLog::Instance();
+        static DriverLog& log = DriverLog::Instance();
         const bool verbose = log.Enabled(4);
-        korvane::MilDigitizer& camera = MilApp::GetInstance().GetRowCamera(portNo, verbose);
-        if (!camera.GetRow(dest, row, static_cast<std::uint32_t>(firstPix),
-                           static_cast<std::uint32_t>(lastPix))) {
+        if (!MilApp::GetInstance().GetRow(portNo, verbose, dest, row,
+                                          static_cast<std::uint32_t>(firstPix),
+                                          static_cast<std::uint32_t>(lastPix))) {
             return 0;
         }
         if (verbose) {

@@ -15,8 +15,18 @@
 namespace korvane::mil::sim {
 namespace {
 
+// Each copy ends with one vector that overlaps the bytes already copied
+// instead of a byte loop, so a row of any length is the vector steps and at
+// most one more. Shorter than one vector: the C library's copy.
+
 #if KORVANE_ROWCOPY_SSE2
-std::size_t CopySse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+void CopySse2(void* dest, const void* src, std::size_t n) {
+    auto* d = static_cast<std::uint8_t*>(dest);
+    const auto* s = static_cast<const std::uint8_t*>(src);
+    if (n < 16) {
+        std::memcpy(d, s, n);
+        return;
+    }
     std::size_t i = 0;
     for (; i + 64 <= n; i += 64) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
@@ -28,13 +38,25 @@ std::size_t CopySse2(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 32), c);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i + 48), e);
     }
-    return i;
+    for (; i + 16 <= n; i += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+    }
+    if (i < n) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + n - 16),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16)));
+    }
 }
 #endif
 
 #if KORVANE_ROWCOPY_AVX2
-__attribute__((target("avx2"))) std::size_t CopyAvx2(std::uint8_t* d, const std::uint8_t* s,
-                                                     std::size_t n) {
+__attribute__((target("avx2"))) void CopyAvx2(void* dest, const void* src, std::size_t n) {
+    auto* d = static_cast<std::uint8_t*>(dest);
+    const auto* s = static_cast<const std::uint8_t*>(src);
+    if (n < 32) {
+        std::memcpy(d, s, n);
+        return;
+    }
     std::size_t i = 0;
     for (; i + 128 <= n; i += 128) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
@@ -46,33 +68,59 @@ __attribute__((target("avx2"))) std::size_t CopyAvx2(std::uint8_t* d, const std:
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i + 64), c);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i + 96), e);
     }
-    return i;
-}
-
-bool HaveAvx2() {
-    static const bool have = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return have;
+    for (; i + 32 <= n; i += 32) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
+    }
+    if (i < n) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + n - 32),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + n - 32)));
+    }
 }
 #endif
+
+void CopyPlain(void* dest, const void* src, std::size_t n) {
+    std::memcpy(dest, src, n);
+}
+
+struct Paths {
+    RowCopyPath list[3];
+    std::size_t count = 0;
+};
+
+Paths Detect() {
+    Paths paths{};
+    paths.list[paths.count++] = RowCopyPath{"plain", &CopyPlain};
+#if KORVANE_ROWCOPY_SSE2
+    paths.list[paths.count++] = RowCopyPath{"sse2", &CopySse2};
+#endif
+#if KORVANE_ROWCOPY_AVX2
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") != 0) {
+        paths.list[paths.count++] = RowCopyPath{"avx2", &CopyAvx2};
+    }
+#endif
+    return paths;
+}
+
+const Paths& Available() {
+    static const Paths paths = Detect();
+    return paths;
+}
+
+// Chosen once, when the library is loaded: a row read pays one indirect call
+// and no check.
+const RowCopyPath chosen = Available().list[Available().count - 1];
 
 }  // namespace
 
 void CopyRow(void* dest, const void* src, std::size_t n) {
-    auto* d = static_cast<std::uint8_t*>(dest);
-    const auto* s = static_cast<const std::uint8_t*>(src);
-    std::size_t done = 0;
-#if KORVANE_ROWCOPY_AVX2
-    if (HaveAvx2()) {
-        done = CopyAvx2(d, s, n);
-    }
-#endif
-#if KORVANE_ROWCOPY_SSE2
-    done += CopySse2(d + done, s + done, n - done);
-#endif
-    std::memcpy(d + done, s + done, n - done);
+    chosen.copy(dest, src, n);
+}
+
+const RowCopyPath* RowCopyPaths(std::size_t& count) {
+    count = Available().count;
+    return Available().list;
 }
 
 }  // namespace korvane::mil::sim

@@ -11,4 +11,13 @@ namespace korvane::mil::sim {
 // exactly this pattern and made a row read cost up to twice a plain copy.
 void CopyRow(void* dest, const void* src, std::size_t n);
 
+// One way of copying, and every way this build has that this processor can
+// run (the plain C library copy first, CopyRow's last). Tests hold each to
+// the same result.
+struct RowCopyPath {
+    const char* name;
+    void (*copy)(void* dest, const void* src, std::size_t n);
+};
+const RowCopyPath* RowCopyPaths(std::size_t& count);
+
 }  // namespace korvane::mil::sim

@@ -5,12 +5,18 @@
 namespace korvane::mil::sim {
 
 SimBuffer::SimBuffer(MilId systemId, int width, int height, int bits)
-    : systemId_(systemId), width_(width), height_(height), bits_(bits) {
+    : systemId_(systemId),
+      width_(width),
+      height_(height),
+      bits_(bits),
+      elementShift_(bits == 16 ? 1 : 0) {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (bits == 16) {
         words_.assign(count, 0);
+        pixels_ = reinterpret_cast<std::uint8_t*>(words_.data());
     } else {
         bytes_.assign(count, 0);
+        pixels_ = bytes_.data();
     }
 }
 
@@ -19,17 +25,16 @@ bool SimBuffer::Get(long long x, long long y, long long width, long long height,
         y > height_ - height) {
         return false;
     }
-    // A row read is one call: the checks above and one copy per row are all
-    // it costs besides the lock.
-    const std::size_t elementSize = bits_ == 16 ? 2 : 1;
-    const std::size_t rowBytes = static_cast<std::size_t>(width) * elementSize;
-    const std::size_t stride = static_cast<std::size_t>(width_) * elementSize;
+    // A row read is one call: the checks above, the lock and one copy per
+    // row are all it costs.
+    const std::size_t rowBytes = static_cast<std::size_t>(width) << elementShift_;
+    const std::size_t stride = static_cast<std::size_t>(width_) << elementShift_;
+    const std::uint8_t* source =
+        pixels_ + ((static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
+                    static_cast<std::size_t>(x))
+                   << elementShift_);
     auto* out = static_cast<std::uint8_t*>(dest);
     std::lock_guard lock(mutex_);
-    const auto* pixels =
-        bits_ == 16 ? reinterpret_cast<const std::uint8_t*>(words_.data()) : bytes_.data();
-    const std::uint8_t* source =
-        pixels + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * elementSize;
     for (long long row = 0; row < height; ++row) {
         CopyRow(out, source, rowBytes);
         out += rowBytes;
@@ -53,8 +58,7 @@ std::string SimBuffer::Refusal(long long x, long long y, long long width, long l
 
 void SimBuffer::Render(const FrameView& view) {
     std::lock_guard lock(mutex_);
-    void* pixels = bits_ == 16 ? static_cast<void*>(words_.data()) : bytes_.data();
-    RenderFrame(view, width_, height_, bits_, pixels);
+    RenderFrame(view, width_, height_, bits_, pixels_);
 }
 
 }  // namespace korvane::mil::sim

@@ -40,9 +40,11 @@ class SimBuffer {
     const int width_;
     const int height_;
     const int bits_;
+    const int elementShift_;            // log2 of the bytes per pixel
     mutable platform::SpinLock mutex_;  // a row read takes it once per call
     std::vector<std::uint8_t> bytes_;   // 8-bit pixels
     std::vector<std::uint16_t> words_;  // 16-bit pixels
+    std::uint8_t* pixels_ = nullptr;    // the one of the two in use, as bytes
 };
 
 }  // namespace korvane::mil::sim
