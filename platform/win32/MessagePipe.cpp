@@ -15,11 +15,13 @@ constexpr DWORD kMaxInstances = PIPE_UNLIMITED_INSTANCES;
 struct Operation {
     OVERLAPPED ov{};
     bool started = false;
+    bool restDropped = false;  // a read's overlong message was dealt with
 
     void Begin(Event& done) {
         ov = OVERLAPPED{};
         ov.hEvent = static_cast<HANDLE>(done.NativeHandle());
         started = true;
+        restDropped = false;
     }
 };
 
@@ -42,7 +44,9 @@ struct MessagePipe::Impl {
         }
     }
 
-    bool Pending(const Operation& op) const { return op.started && !HasOverlappedIoCompleted(&op.ov); }
+    bool Pending(const Operation& op) const {
+        return op.started && !HasOverlappedIoCompleted(&op.ov);
+    }
 
     // Starts a read or write; the Win32 rules for the result carry over.
     template <typename Call>
@@ -81,6 +85,38 @@ struct MessagePipe::Impl {
         }
         ::SetLastError(ok ? ERROR_SUCCESS : error);
         return ok != FALSE;
+    }
+
+    // Message mode leaves the rest of a message longer than the read in the
+    // pipe, where the next read would take it for a message of its own (and
+    // a tail that looks like a request would be served). It is read and
+    // dropped here: each read takes one whole message, as on POSIX.
+    void DropRestOfMessage() {
+        HANDLE event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        if (event == nullptr) {
+            return;
+        }
+        char scratch[4096];
+        for (;;) {
+            OVERLAPPED ov{};
+            ov.hEvent = event;
+            DWORD n = 0;
+            BOOL ok = ::ReadFile(pipe, scratch, sizeof scratch, nullptr, &ov);
+            DWORD error = ok ? ERROR_SUCCESS : ::GetLastError();
+            if (!ok && error == ERROR_IO_PENDING) {
+                // The writer is still handing over the message; a second is
+                // plenty, and a stalled writer must not hold the reader.
+                if (::WaitForSingleObject(event, 1000) != WAIT_OBJECT_0) {
+                    ::CancelIoEx(pipe, &ov);
+                }
+                ok = ::GetOverlappedResult(pipe, &ov, &n, TRUE);
+                error = ok ? ERROR_SUCCESS : ::GetLastError();
+            }
+            if (ok || error != ERROR_MORE_DATA) {
+                break;
+            }
+        }
+        ::CloseHandle(event);
     }
 
     void CancelAll() {
@@ -184,9 +220,15 @@ bool MessagePipe::Connect(Event& done) {
 }
 
 bool MessagePipe::Read(void* buffer, std::size_t count, Event& done) {
-    return impl_->Start(impl_->read, done, [&](OVERLAPPED* ov) {
+    const bool ok = impl_->Start(impl_->read, done, [&](OVERLAPPED* ov) {
         return ::ReadFile(impl_->pipe, buffer, static_cast<DWORD>(count), nullptr, ov) != FALSE;
     });
+    if (!ok && ::GetLastError() == ERROR_MORE_DATA) {
+        impl_->DropRestOfMessage();
+        impl_->read.restDropped = true;
+        ::SetLastError(ERROR_MORE_DATA);
+    }
+    return ok;
 }
 
 bool MessagePipe::Write(const void* buffer, std::size_t count, Event& done) {
@@ -196,7 +238,14 @@ bool MessagePipe::Write(const void* buffer, std::size_t count, Event& done) {
 }
 
 bool MessagePipe::ReadResult(std::size_t& bytes) {
-    return impl_->Result(impl_->read, bytes);
+    const bool ok = impl_->Result(impl_->read, bytes);
+    // Asked again, the same read must not drop the next message.
+    if (!ok && ::GetLastError() == ERROR_MORE_DATA && !impl_->read.restDropped) {
+        impl_->DropRestOfMessage();
+        impl_->read.restDropped = true;
+        ::SetLastError(ERROR_MORE_DATA);
+    }
+    return ok;
 }
 
 bool MessagePipe::WriteResult(std::size_t& bytes) {
@@ -213,8 +262,7 @@ void MessagePipe::Disconnect() {
     // their buffers are free when this returns.
     ::DisconnectNamedPipe(p.pipe);
     for (Operation* op : {&p.read, &p.write, &p.connect}) {
-        if (p.Pending(*op) &&
-            ::WaitForSingleObject(op->ov.hEvent, 1000) != WAIT_OBJECT_0) {
+        if (p.Pending(*op) && ::WaitForSingleObject(op->ov.hEvent, 1000) != WAIT_OBJECT_0) {
             ::CancelIoEx(p.pipe, &op->ov);
         }
     }

@@ -11,7 +11,9 @@
 //   hold NAME           take the mutex of segment NAME and keep it
 //   follow NAME         connect to share NAME and copy every frame told
 //   sleep MS
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -44,7 +46,7 @@ void EchoLog(const char* text) {
 
 [[noreturn]] void WaitForKill() {
     for (;;) {
-        pause();
+        std::this_thread::sleep_for(std::chrono::hours(1));
     }
 }
 
@@ -62,11 +64,16 @@ int RunPeer(const std::string& script) {
         std::string word;
         in >> word;
         if (word == "nobody") {
+#ifdef _WIN32
+            Say("nobody failed");
+            return 3;
+#else
             if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) {
                 Say("nobody failed");
                 return 3;
             }
             Say("nobody ok");
+#endif
         } else if (word == "host") {
             std::string path;
             int port = 1;

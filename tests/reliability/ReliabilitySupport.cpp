@@ -1,14 +1,21 @@
 #include "tests/reliability/ReliabilitySupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+#else
 #include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <fstream>
+#endif
+
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 #include "platform/NamedObjects.h"
@@ -36,6 +43,129 @@ bool IsWholeRampFrame(const std::uint8_t* image, int width, int height, int* fra
 RawShareClient::~RawShareClient() {
     Close();
 }
+
+#ifdef _WIN32
+namespace {
+
+// Waits for an overlapped operation on the pipe; cancels it when it did not
+// end in time. Answers the bytes moved, or -1 (time-out or failure, with
+// the end of the stream reported through *ended).
+long Finish(HANDLE pipe, OVERLAPPED& ov, BOOL started, int timeoutMs, bool* ended) {
+    DWORD error = started ? ERROR_SUCCESS : ::GetLastError();
+    if (!started && error != ERROR_IO_PENDING) {
+        *ended = error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
+                 error == ERROR_NO_DATA;
+        return -1;
+    }
+    if (::WaitForSingleObject(ov.hEvent, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+        ::CancelIoEx(pipe, &ov);
+    }
+    DWORD n = 0;
+    if (!::GetOverlappedResult(pipe, &ov, &n, TRUE)) {
+        error = ::GetLastError();
+        *ended = error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
+                 error == ERROR_NO_DATA;
+        return -1;
+    }
+    return static_cast<long>(n);
+}
+
+struct Overlapped {
+    OVERLAPPED ov{};
+    Overlapped() { ov.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+    ~Overlapped() { ::CloseHandle(ov.hEvent); }
+    Overlapped(const Overlapped&) = delete;
+    Overlapped& operator=(const Overlapped&) = delete;
+};
+
+}  // namespace
+
+bool RawShareClient::Connect(const std::string& shareName, int timeoutMs) {
+    Close();
+    const std::string path = platform::ObjectPath(platform::ObjectKind::Pipe, shareName);
+    return Eventually(
+        [&] {
+            HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+            if (h == INVALID_HANDLE_VALUE) {
+                return false;
+            }
+            DWORD mode = PIPE_READMODE_MESSAGE;
+            if (!::SetNamedPipeHandleState(h, &mode, nullptr, nullptr)) {
+                ::CloseHandle(h);
+                return false;
+            }
+            pipe_ = h;
+            return true;
+        },
+        timeoutMs);
+}
+
+void RawShareClient::Close() {
+    if (pipe_ != nullptr) {
+        ::CloseHandle(static_cast<HANDLE>(pipe_));
+        pipe_ = nullptr;
+    }
+}
+
+bool RawShareClient::Send(const void* bytes, std::size_t size, int timeoutMs) {
+    if (pipe_ == nullptr) {
+        return false;
+    }
+    HANDLE pipe = static_cast<HANDLE>(pipe_);
+    Overlapped op;
+    const BOOL started = ::WriteFile(pipe, bytes, static_cast<DWORD>(size), nullptr, &op.ov);
+    bool ended = false;
+    return Finish(pipe, op.ov, started, timeoutMs, &ended) == static_cast<long>(size);
+}
+
+bool RawShareClient::SendHeader(std::int32_t type) {
+    const ShareHeader header{kShareMagic, type, 0};
+    return Send(&header, sizeof header);
+}
+
+std::optional<std::vector<std::uint8_t>> RawShareClient::Receive(int timeoutMs) {
+    if (pipe_ == nullptr) {
+        return std::nullopt;
+    }
+    HANDLE pipe = static_cast<HANDLE>(pipe_);
+    std::vector<std::uint8_t> message(65536);
+    Overlapped op;
+    const BOOL started =
+        ::ReadFile(pipe, message.data(), static_cast<DWORD>(message.size()), nullptr, &op.ov);
+    bool ended = false;
+    const long n = Finish(pipe, op.ov, started, timeoutMs, &ended);
+    if (n < 0) {
+        if (ended) {
+            return std::vector<std::uint8_t>{};
+        }
+        return std::nullopt;
+    }
+    message.resize(static_cast<std::size_t>(n));
+    return message;
+}
+
+void RawShareClient::SetReceiveBuffer(int /*bytes*/) {
+    // The server sizes a Windows pipe's buffers; a client cannot shrink
+    // them, so a stalled client simply takes more messages to fill it.
+}
+
+int OpenFdCount() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+
+long ResidentKb() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)) {
+        return -1;
+    }
+    return static_cast<long>(counters.WorkingSetSize / 1024);
+}
+
+#else
 
 bool RawShareClient::Connect(const std::string& shareName, int timeoutMs) {
     Close();
@@ -122,11 +252,10 @@ long ResidentKb() {
     return -1;
 }
 
+#endif
+
 ShareProcess StartReliabilityPeer(const std::string& script) {
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    self[n > 0 ? n : 0] = '\0';
-    return ShareProcess(self, {}, {"KORVANE_RELIABILITY_PEER=" + script});
+    return StartThisProgram("KORVANE_RELIABILITY_PEER=" + script);
 }
 
 }  // namespace korvane::test

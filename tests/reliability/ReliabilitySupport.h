@@ -34,14 +34,19 @@ class RawShareClient {
     // stream).
     std::optional<std::vector<std::uint8_t>> Receive(int timeoutMs = 10000);
     // Shrinks the receive buffer, so that a client that stops reading fills
-    // the pipe quickly.
+    // the pipe quickly (POSIX only: on Windows the server sizes the pipe).
     void SetReceiveBuffer(int bytes);
 
   private:
+#ifdef _WIN32
+    void* pipe_ = nullptr;
+#else
     int fd_ = -1;
+#endif
 };
 
-// Open file descriptors and resident memory of this process.
+// Open file descriptors (handles on Windows) and resident memory (the
+// working set) of this process.
 int OpenFdCount();
 long ResidentKb();
 

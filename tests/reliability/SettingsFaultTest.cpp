@@ -1,14 +1,18 @@
 // The INI file under faults: a process killed in the middle of saving, and a
 // system path the driver may read but not write.
-#include <signal.h>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+
+#include <csignal>
 
 #include <chrono>
 #include <random>
 #include <thread>
 
 #include "tests/reliability/ReliabilityFixture.h"
+#include "tests/support/PlatformText.h"
 
 namespace korvane::test {
 namespace {
@@ -53,7 +57,7 @@ TEST_F(SettingsFaultTest, ProcessKilledWhileSavingLeavesAReadableIni) {
         EXPECT_TRUE(width == 64 || (width >= 100 && width < 150))
             << "round " << round << ": unreadable INI:\n"
             << text;
-        EXPECT_NE(text.find("[Other]\nKeep=this line\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(NativeLines("[Other]\nKeep=this line\n")), std::string::npos) << text;
     }
     // The driver opens the camera with what the last complete save left.
     ASSERT_EQ(Initialize(), 1);
@@ -61,6 +65,9 @@ TEST_F(SettingsFaultTest, ProcessKilledWhileSavingLeavesAReadableIni) {
     EXPECT_EQ(size[0], IniWidth(ReadIni()));
 }
 
+// POSIX only: Windows keeps writers out with access lists, not with a
+// folder's read-only attribute, and has no user to switch to here.
+#ifndef _WIN32
 TEST_F(SettingsFaultTest, ReadOnlySystemPathKeepsTheIniAndTheCameraWorks) {
     if (geteuid() != 0) {
         GTEST_SKIP() << "needs root to run the writer as another user";
@@ -100,6 +107,7 @@ TEST_F(SettingsFaultTest, ReadOnlySystemPathKeepsTheIniAndTheCameraWorks) {
               lines.end());
     EXPECT_EQ(ReadIni(), before);
 }
+#endif
 
 }  // namespace
 }  // namespace korvane::test

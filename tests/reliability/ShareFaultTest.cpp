@@ -2,7 +2,7 @@
 // hold the segment's mutex or while frames arrive, a server killed and
 // restarted under a waiting client, a client that stops reading, and a flood
 // of malformed and oversized messages.
-#include <signal.h>
+#include <csignal>
 
 #include <algorithm>
 #include <atomic>
@@ -145,7 +145,12 @@ TEST_F(ShareFaultTest, ServerKilledAndRestartedIsFoundByAWaitingClient) {
         });
     };
     EXPECT_TRUE(saw("opened 1"));
+#ifdef _WIN32
+    // Windows removed the dead server's mapping with its last handle.
+    EXPECT_FALSE(saw("Shared memory segment already exists"));
+#else
     EXPECT_TRUE(saw("Shared memory segment already exists"));
+#endif
     EXPECT_FALSE(saw("ERROR")) << "the restarted server reported a failure";
     ShareProcess again = StartReliabilityPeer("follow Line1");
     EXPECT_EQ(FollowFrames(again, 5), "");

@@ -198,11 +198,11 @@ int ShareProcess::Wait() {
     return *status_;
 }
 
-ShareProcess StartPeer(const std::string& script) {
+ShareProcess StartThisProgram(const std::string& environmentEntry) {
     char self[MAX_PATH + 1];
     const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     self[n <= MAX_PATH ? n : 0] = '\0';
-    return ShareProcess(self, {}, {"KORVANE_SHARE_PEER=" + script});
+    return ShareProcess(self, {}, {environmentEntry});
 }
 
 #else
@@ -300,13 +300,17 @@ int ShareProcess::Wait() {
     return *status_;
 }
 
-ShareProcess StartPeer(const std::string& script) {
+ShareProcess StartThisProgram(const std::string& environmentEntry) {
     char self[4096];
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     self[n > 0 ? n : 0] = '\0';
-    return ShareProcess(self, {}, {"KORVANE_SHARE_PEER=" + script});
+    return ShareProcess(self, {}, {environmentEntry});
 }
 
 #endif
+
+ShareProcess StartPeer(const std::string& script) {
+    return StartThisProgram("KORVANE_SHARE_PEER=" + script);
+}
 
 }  // namespace korvane::test

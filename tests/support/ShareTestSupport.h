@@ -109,6 +109,10 @@ class ShareProcess {
     std::optional<int> status_;
 };
 
+// This test program started again with one more environment entry
+// ("KEY=value"), which makes it run as a peer (see PeerScript.h).
+ShareProcess StartThisProgram(const std::string& environmentEntry);
+
 // This test program, run as a scripted peer (see SharePeer): each step is
 // one word with its arguments, steps separated by ';'.
 ShareProcess StartPeer(const std::string& script);

@@ -80,6 +80,48 @@ TEST_F(PipePair, LongerMessageIsCutWithMoreData) {
     EXPECT_EQ(std::string(in.data(), 4), "0123");
 }
 
+TEST_F(PipePair, TheRestOfALongerMessageIsDroppedNotReadAsTheNextMessage) {
+    // Cut at once: the message was waiting when the read started.
+    ASSERT_TRUE(client_.Write("0123456789", 10, writeDone_) || LastError() == kErrorIoPending);
+    ASSERT_TRUE(writeDone_.Wait(10000));
+    ASSERT_TRUE(client_.Write("abc", 3, writeDone_) || LastError() == kErrorIoPending);
+    ASSERT_TRUE(writeDone_.Wait(10000));
+    std::array<char, 4> small{};
+    std::size_t bytes = 0;
+    if (!server_.Read(small.data(), small.size(), readDone_) && LastError() == kErrorIoPending) {
+        ASSERT_TRUE(readDone_.Wait(10000));
+        EXPECT_FALSE(server_.ReadResult(bytes));
+    }
+    EXPECT_EQ(LastError(), kErrorMoreData);
+    std::array<char, 64> in{};
+    ASSERT_TRUE(server_.Read(in.data(), in.size(), readDone_) || LastError() == kErrorIoPending);
+    ASSERT_TRUE(readDone_.Wait(10000));
+    ASSERT_TRUE(server_.ReadResult(bytes)) << LastError();
+    EXPECT_EQ(std::string(in.data(), bytes), "abc");
+
+    // Cut after waiting, with a message longer than the pipe's buffer: the
+    // writer is still handing it over while the rest is dropped, and asking
+    // for the result twice drops nothing more.
+    ASSERT_FALSE(server_.Read(small.data(), small.size(), readDone_));
+    ASSERT_EQ(LastError(), kErrorIoPending);
+    const std::string big(20000, 'x');
+    EXPECT_TRUE(client_.Write(big.data(), big.size(), writeDone_) ||
+                LastError() == kErrorIoPending);
+    ASSERT_TRUE(readDone_.Wait(10000));
+    EXPECT_FALSE(server_.ReadResult(bytes));
+    EXPECT_EQ(LastError(), kErrorMoreData);
+    EXPECT_EQ(bytes, 4u);
+    ASSERT_TRUE(writeDone_.Wait(10000));
+    ASSERT_TRUE(client_.Write("xyz", 3, writeDone_) || LastError() == kErrorIoPending);
+    ASSERT_TRUE(writeDone_.Wait(10000));
+    EXPECT_FALSE(server_.ReadResult(bytes));
+    EXPECT_EQ(LastError(), kErrorMoreData);
+    ASSERT_TRUE(server_.Read(in.data(), in.size(), readDone_) || LastError() == kErrorIoPending);
+    ASSERT_TRUE(readDone_.Wait(10000));
+    ASSERT_TRUE(server_.ReadResult(bytes)) << LastError();
+    EXPECT_EQ(std::string(in.data(), bytes), "xyz");
+}
+
 TEST_F(PipePair, ReadAfterTheClientLeftIsBrokenPipe) {
     client_.Close();
     std::array<char, 16> in{};
