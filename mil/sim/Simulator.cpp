@@ -462,24 +462,8 @@ MilId Simulator::BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits
     return id;
 }
 
-SimBuffer* Simulator::LookUpBuffer(MilId bufId) {
-    // Rows are read one call per row: each thread remembers the last buffer
-    // it read until any buffer is allocated or freed. The cache holds a plain
-    // pointer, valid because a buffer is never freed while it is being read
-    // (the caller owns both calls), and it must stay trivially destructible:
-    // with MinGW a thread_local with a destructor runs after its storage was
-    // freed and corrupts the heap when the thread ends.
-    struct Cache {
-        MilId id = 0;
-        std::uint64_t generation = 0;
-        SimBuffer* buffer = nullptr;
-    };
-    static_assert(std::is_trivially_destructible_v<Cache>);
-    thread_local Cache cache;
-    const std::uint64_t generation = bufferGeneration_.load(std::memory_order_acquire);
-    if (cache.buffer != nullptr && cache.id == bufId && cache.generation == generation) {
-        return cache.buffer;
-    }
+SimBuffer* Simulator::LookUpBufferLocked(MilId bufId) {
+    BufferCache& cache = bufferCache_;
     std::lock_guard lock(mutex_);
     const auto found = buffers_.find(bufId);
     cache.id = bufId;
@@ -488,16 +472,14 @@ SimBuffer* Simulator::LookUpBuffer(MilId bufId) {
     return cache.buffer;
 }
 
-void Simulator::BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest) {
-    SimBuffer* const buffer = LookUpBuffer(bufId);
+void Simulator::RefuseGet(MilId bufId, const SimBuffer* buffer, MilInt x, MilInt y, MilInt sizeX,
+                          MilInt sizeY, const void* dest) {
     if (buffer == nullptr) {
         SetThreadError(kErrorInvalidId, "MbufGet2d: invalid buffer identifier %d", bufId);
         return;
     }
-    if (!buffer->Get(x, y, sizeX, sizeY, dest)) {
-        SetThreadError(kErrorInvalidArgument, "MbufGet2d: %s",
-                       buffer->Refusal(x, y, sizeX, sizeY, dest).c_str());
-    }
+    SetThreadError(kErrorInvalidArgument, "MbufGet2d: %s",
+                   buffer->Refusal(x, y, sizeX, sizeY, dest).c_str());
 }
 
 void Simulator::BufFree(MilId bufId) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 
 #include "mil/MilApi.h"
 #include "mil/sim/SimBuffer.h"
@@ -46,7 +47,14 @@ class Simulator {
 
     MilId BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits, MilInt attribute,
                      MilId* bufId);
-    void BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest);
+    // Reached by every delivered row: inline, and without the simulator's
+    // lock while the calling thread reads the buffer it read last.
+    void BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest) {
+        SimBuffer* const buffer = LookUpBuffer(bufId);
+        if (buffer == nullptr || !buffer->Get(x, y, sizeX, sizeY, dest)) {
+            RefuseGet(bufId, buffer, x, y, sizeX, sizeY, dest);
+        }
+    }
     void BufFree(MilId bufId);
 
     // What tests look at (see SimulatorControl.h).
@@ -71,7 +79,33 @@ class Simulator {
     std::shared_ptr<SimDigitizer> Digitizer(MilId digId, const char* operation);
     void FreeAll();
 
-    SimBuffer* LookUpBuffer(MilId bufId);
+    // Rows are read one call per row: each thread remembers the last buffer
+    // it read until any buffer is allocated or freed. The cache holds a plain
+    // pointer, valid because a buffer is never freed while it is being read
+    // (the caller owns both calls), and it must stay trivially destructible:
+    // with MinGW a thread_local with a destructor runs after its storage was
+    // freed and corrupts the heap when the thread ends.
+    // (Zero until a thread's first lookup, as every thread_local is.)
+    struct BufferCache {
+        MilId id;
+        std::uint64_t generation;
+        SimBuffer* buffer;
+    };
+    static_assert(std::is_trivially_destructible_v<BufferCache>);
+    static inline thread_local BufferCache bufferCache_;
+
+    SimBuffer* LookUpBuffer(MilId bufId) {
+        const BufferCache& cache = bufferCache_;
+        if (cache.buffer != nullptr && cache.id == bufId &&
+            cache.generation == bufferGeneration_.load(std::memory_order_acquire)) {
+            return cache.buffer;
+        }
+        return LookUpBufferLocked(bufId);
+    }
+    SimBuffer* LookUpBufferLocked(MilId bufId);
+    // Sets the calling thread's error for a read BufGet2d refused.
+    void RefuseGet(MilId bufId, const SimBuffer* buffer, MilInt x, MilInt y, MilInt sizeX,
+                   MilInt sizeY, const void* dest);
 
     // Changes whenever a buffer is allocated or freed, so a thread's cached
     // lookup knows when it is stale.
