@@ -2,7 +2,9 @@
 // scripted answerer for the notices.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 #include "camera/MilApp.h"
 #include "camera/MilDigitizer.h"
@@ -136,6 +138,30 @@ TEST_F(DigitizerTest, GrabBuffersInitWithZeroSizeKeepsAReadySet) {
         log_.Contains("MilGrabBuffers::Init: ERROR: incorrect dimensions width=0 height=8 "
                       "maxBufSize=32640000\n"));
     EXPECT_TRUE(camera.grabBuffers().ready());
+}
+
+// A camera that never had buffers (not opened yet, as every camera on port
+// -1 may be) refuses rows through the buffers' own check, leaves the
+// destination alone and still notes a request for the last row.
+TEST_F(DigitizerTest, RowsOfACameraWithoutBuffersAreRefused) {
+    MilDigitizer& camera = Camera("Camera 1");
+    DriverLog::Instance().SetLevel(4);
+    ASSERT_EQ(camera.grabBuffers().bufferCount(), 0);
+    std::vector<std::uint8_t> dest(80, 0x5A);
+    EXPECT_FALSE(camera.GetRow(dest.data(), 7, 0, 63));
+    EXPECT_TRUE(
+        log_.Contains("MilGrabBuffers::GetRow: ERROR: incorrect buffer index ibuf=7, bufCount=0, "
+                      "row=7, height=0\n"));
+    EXPECT_TRUE(log_.Contains("MilDigitizer::GetRow: the last row being fetched, port==-1\n"));
+    for (std::uint8_t b : dest) {
+        ASSERT_EQ(b, 0x5A);
+    }
+    // The settings still bound the request before the buffers are asked.
+    EXPECT_FALSE(camera.GetRow(dest.data(), 8, 0, 63));
+    EXPECT_TRUE(log_.Contains("MilDigitizer::GetRow: ERROR: invalid row number=8 height=8\n"));
+    EXPECT_FALSE(camera.GetRow(dest.data(), 0, 0, 64));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::GetRow: ERROR: invalid column, lastPix=64 firstPix=0 width=64\n"));
 }
 
 TEST_F(DigitizerTest, PropertySheetWarningWhileGrabbing) {
