@@ -3,6 +3,20 @@
 #include "mil/sim/RowCopy.h"
 
 namespace korvane::mil::sim {
+namespace {
+
+void ReadAhead(const std::uint8_t* bytes, std::size_t n) {
+#if defined(__GNUC__) || defined(__clang__)
+    for (std::size_t i = 0; i < n; i += 64) {
+        __builtin_prefetch(bytes + i);
+    }
+#else
+    (void)bytes;
+    (void)n;
+#endif
+}
+
+}  // namespace
 
 SimBuffer::SimBuffer(MilId systemId, int width, int height, int bits)
     : systemId_(systemId),
@@ -25,8 +39,8 @@ bool SimBuffer::Get(long long x, long long y, long long width, long long height,
         y > height_ - height) {
         return false;
     }
-    // A row read is one call: the checks above, the lock and one copy per
-    // row are all it costs.
+    // A row read is one call: the checks above, the lock, one copy per row
+    // and the read-ahead below are all it costs.
     const std::size_t rowBytes = static_cast<std::size_t>(width) << elementShift_;
     const std::size_t stride = static_cast<std::size_t>(width_) << elementShift_;
     const std::uint8_t* source =
@@ -39,6 +53,13 @@ bool SimBuffer::Get(long long x, long long y, long long width, long long height,
         CopyRow(out, source, rowBytes);
         out += rowBytes;
         source += stride;
+    }
+    // Frames are read row after row, one call each. The same span of the
+    // next row is requested from memory now, so that it arrives while the
+    // caller converts this row and calls again; on its own the processor
+    // starts fetching only when the next call reads it.
+    if (y + height < height_) {
+        ReadAhead(source, rowBytes);
     }
     return true;
 }
