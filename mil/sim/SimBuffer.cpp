@@ -1,9 +1,16 @@
 #include "mil/sim/SimBuffer.h"
 
+#include <algorithm>
+
 #include "mil/sim/RowCopy.h"
 
 namespace korvane::mil::sim {
 namespace {
+
+// How much of the next row a read requests ahead: enough to start the
+// processor's own prefetching on it, which fetches the rest; requesting all
+// of a long row made it slower.
+constexpr std::size_t kReadAhead = 1024;
 
 void ReadAhead(const std::uint8_t* bytes, std::size_t n) {
 #if defined(__GNUC__) || defined(__clang__)
@@ -54,12 +61,12 @@ bool SimBuffer::Get(long long x, long long y, long long width, long long height,
         out += rowBytes;
         source += stride;
     }
-    // Frames are read row after row, one call each. The same span of the
-    // next row is requested from memory now, so that it arrives while the
-    // caller converts this row and calls again; on its own the processor
-    // starts fetching only when the next call reads it.
+    // Frames are read row after row, one call each. The start of the same
+    // span of the next row is requested from memory now, so that it arrives
+    // while the caller converts this row and calls again; on its own the
+    // processor starts fetching only when the next call reads it.
     if (y + height < height_) {
-        ReadAhead(source, rowBytes);
+        ReadAhead(source, std::min(rowBytes, kReadAhead));
     }
     return true;
 }
