@@ -63,14 +63,16 @@ bool MilDigitizer::GetRow(std::uint8_t* dest, int row, std::uint32_t firstPix,
                  static_cast<int>(lastPix), static_cast<int>(firstPix), width);
             return false;
         }
-        if (haveBuffers) {
-            // Checked above against the first buffer's own size: its row,
-            // read directly.
+        // The checks above take the settings' width, which may be negative
+        // (then every span passes them): only a request inside the first
+        // buffer's own width is read directly.
+        if (haveBuffers && lastPix < static_cast<std::uint32_t>(grabBuffers_.width())) {
             grabBuffers_.ReadRow(dest, 0, row, static_cast<int>(firstPix),
                                  static_cast<std::size_t>(lastPix - firstPix) + 1,
                                  settings_.UseLUT.value != 0, settings_.Shift16bit.value);
         } else {
-            // No buffer to read: the buffers' own checks refuse and log it.
+            // No buffer to read, or outside it: the buffers' own checks
+            // refuse and log it.
             delivered = grabBuffers_.GetRow(dest, static_cast<std::uint32_t>(row),
                                             static_cast<int>(firstPix), static_cast<int>(lastPix));
         }

@@ -164,6 +164,33 @@ TEST_F(DigitizerTest, RowsOfACameraWithoutBuffersAreRefused) {
         "MilDigitizer::GetRow: ERROR: invalid column, lastPix=64 firstPix=0 width=64\n"));
 }
 
+// A negative width in the settings (a host may set any number) must not
+// let a request past the buffer: the buffers' own check refuses it.
+TEST_F(DigitizerTest, ANegativeWidthSettingLetsNoRowPastTheBuffer) {
+    MilDigitizer& camera = Camera("Camera 1");
+    for (const int depth : {0, 1}) {
+        camera.settings().Use16bit.value = depth;
+        camera.settings().Width.value = 64;
+        camera.settings().Save("Camera 1");
+        int size[2] = {0, 0};
+        ASSERT_TRUE(camera.Open(1, size));
+        ASSERT_EQ(camera.grabBuffers().width(), 64);
+        camera.settings().Width.value = -5;
+        log_.Clear();
+        std::vector<std::uint8_t> dest(200, 0x5A);
+        EXPECT_FALSE(camera.GetRow(dest.data(), 0, 0, 127)) << depth;
+        EXPECT_TRUE(log_.Contains(
+            "MilGrabBuffers::GetRow: ERROR: columns 0..127 outside the buffer width 64\n"))
+            << depth;
+        for (std::uint8_t b : dest) {
+            ASSERT_EQ(b, 0x5A) << depth;
+        }
+        // Inside the buffer a row is still delivered.
+        EXPECT_TRUE(camera.GetRow(dest.data(), 0, 0, 63)) << depth;
+        camera.Close();
+    }
+}
+
 TEST_F(DigitizerTest, PropertySheetWarningWhileGrabbing) {
     MilDigitizer& camera = Camera("Camera 1");
     int size[2] = {0, 0};
