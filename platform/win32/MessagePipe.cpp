@@ -119,6 +119,18 @@ struct MessagePipe::Impl {
         ::CloseHandle(event);
     }
 
+    // After a read that failed: when it was cut short (ERROR_MORE_DATA),
+    // drops the rest of its message once (asked again, the same read must
+    // not drop the next message). The error stays the caller's to see.
+    void DropRestIfCut() {
+        if (::GetLastError() != ERROR_MORE_DATA || read.restDropped) {
+            return;
+        }
+        DropRestOfMessage();
+        read.restDropped = true;
+        ::SetLastError(ERROR_MORE_DATA);
+    }
+
     void CancelAll() {
         if (pipe != INVALID_HANDLE_VALUE) {
             ::CancelIoEx(pipe, nullptr);
@@ -223,10 +235,8 @@ bool MessagePipe::Read(void* buffer, std::size_t count, Event& done) {
     const bool ok = impl_->Start(impl_->read, done, [&](OVERLAPPED* ov) {
         return ::ReadFile(impl_->pipe, buffer, static_cast<DWORD>(count), nullptr, ov) != FALSE;
     });
-    if (!ok && ::GetLastError() == ERROR_MORE_DATA) {
-        impl_->DropRestOfMessage();
-        impl_->read.restDropped = true;
-        ::SetLastError(ERROR_MORE_DATA);
+    if (!ok) {
+        impl_->DropRestIfCut();
     }
     return ok;
 }
@@ -239,11 +249,8 @@ bool MessagePipe::Write(const void* buffer, std::size_t count, Event& done) {
 
 bool MessagePipe::ReadResult(std::size_t& bytes) {
     const bool ok = impl_->Result(impl_->read, bytes);
-    // Asked again, the same read must not drop the next message.
-    if (!ok && ::GetLastError() == ERROR_MORE_DATA && !impl_->read.restDropped) {
-        impl_->DropRestOfMessage();
-        impl_->read.restDropped = true;
-        ::SetLastError(ERROR_MORE_DATA);
+    if (!ok) {
+        impl_->DropRestIfCut();
     }
     return ok;
 }

@@ -51,21 +51,21 @@ namespace {
 // end in time. Answers the bytes moved, or -1 (time-out or failure, with
 // the end of the stream reported through *ended).
 long Finish(HANDLE pipe, OVERLAPPED& ov, BOOL started, int timeoutMs, bool* ended) {
-    DWORD error = started ? ERROR_SUCCESS : ::GetLastError();
-    if (!started && error != ERROR_IO_PENDING) {
+    const auto failed = [ended](DWORD error) {
         *ended = error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
                  error == ERROR_NO_DATA;
-        return -1;
+        return -1L;
+    };
+    if (!started && ::GetLastError() != ERROR_IO_PENDING) {
+        return failed(::GetLastError());
     }
-    if (::WaitForSingleObject(ov.hEvent, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
+    if (!started &&
+        ::WaitForSingleObject(ov.hEvent, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
         ::CancelIoEx(pipe, &ov);
     }
     DWORD n = 0;
     if (!::GetOverlappedResult(pipe, &ov, &n, TRUE)) {
-        error = ::GetLastError();
-        *ended = error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
-                 error == ERROR_NO_DATA;
-        return -1;
+        return failed(::GetLastError());
     }
     return static_cast<long>(n);
 }
