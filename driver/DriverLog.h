@@ -12,6 +12,11 @@
 
 namespace korvane {
 
+// Message levels, most important first. A message is emitted when its level
+// is not above the level the host chose (2 unless changed): errors and
+// warnings always, progress by default, detail and per-row traces on request.
+enum LogLevel : int { kError = 1, kProgress = 2, kDetail = 3, kTrace = 4 };
+
 class DriverLog {
   public:
     static constexpr std::size_t kMessageSize = 1024;
