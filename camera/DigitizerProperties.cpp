@@ -50,7 +50,7 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
     if (EqualsNoCase(name, "SoftwareTrigger")) {
         api.MdigControl(digId_, mil::M_GRAB_TRIGGER, 1);
         if (MilErrorPending()) {
-            KLOG(2,
+            KLOG(kProgress,
                  "MilDigitizer::SetProperty: ERROR: failed issue software trigger. Error "
                  "message:%s\n",
                  MilErrorMessage().c_str());
@@ -69,7 +69,7 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
     if (EqualsNoCase(name, "MdigControl")) {
         api.MdigControl(digId_, value, storedValue_);
         if (MilErrorPending()) {
-            KLOG(2,
+            KLOG(kProgress,
                  "MilDigitizer::SetProperty: ERROR: while calling MdigControl (%d, %d). Error "
                  "message:%s\n",
                  value, storedValue_, MilErrorMessage().c_str());
@@ -141,7 +141,8 @@ bool MilDigitizer::GetProperty(const char* name, int* value) {
         alignas(8) unsigned char scratch[64] = {};
         const mil::MilInt answer = api.MdigInquire(digId_, storedValue_, scratch);
         if (MilErrorPending()) {
-            KLOG(2, "MilDigitizer::GetProperty ERROR calling MdigInquire (%d). Error message:%s\n",
+            KLOG(kProgress,
+                 "MilDigitizer::GetProperty ERROR calling MdigInquire (%d). Error message:%s\n",
                  storedValue_, MilErrorMessage().c_str());
             return false;
         }

@@ -29,9 +29,9 @@ GrabThread::GrabThread(MilDigitizer& camera)
     : camera_(camera), state_(std::make_shared<State>(camera)) {}
 
 GrabThread::~GrabThread() {
-    KLOG(2, "GrabThread::~GrabThread: entering on port=%d\n", Port());
+    KLOG(kProgress, "GrabThread::~GrabThread: entering on port=%d\n", Port());
     Destroy();
-    KLOG(2, "GrabThread::~GrabThread: leaving on port=%d\n", Port());
+    KLOG(kProgress, "GrabThread::~GrabThread: leaving on port=%d\n", Port());
 }
 
 int GrabThread::Port() const {
@@ -39,9 +39,9 @@ int GrabThread::Port() const {
 }
 
 bool GrabThread::Init() {
-    KLOG(2, "GrabThread::Init: entering on port=%d\n", Port());
+    KLOG(kProgress, "GrabThread::Init: entering on port=%d\n", Port());
     if (thread_.joinable()) {
-        KLOG(1, "GrabThread::Init: already initialized on port=%d\n", Port());
+        KLOG(kError, "GrabThread::Init: already initialized on port=%d\n", Port());
         return false;
     }
     // The event exists before the thread, so its first wait is on a valid
@@ -50,13 +50,14 @@ bool GrabThread::Init() {
     try {
         thread_ = std::thread([state = state_] { static_ThreadMain(state); });
     } catch (const std::system_error&) {
-        KLOG(2, "GrabThread::Init: ERROR: failed to initialize camera thread on port=%d\n", Port());
+        KLOG(kProgress, "GrabThread::Init: ERROR: failed to initialize camera thread on port=%d\n",
+             Port());
         return false;
     }
-    KLOG(2, "GrabThread::Init: thread created:%d on port=%d\n",
+    KLOG(kProgress, "GrabThread::Init: thread created:%d on port=%d\n",
          static_cast<int>(static_cast<unsigned long>(thread_.native_handle()) & 0x7FFFFFFF),
          Port());
-    KLOG(2, "GrabThread::Init: leaving on port=%d\n", Port());
+    KLOG(kProgress, "GrabThread::Init: leaving on port=%d\n", Port());
     return true;
 }
 
@@ -69,15 +70,15 @@ int GrabThread::static_ThreadMain(const std::shared_ptr<State>& state) {
     if (!state) {
         return -1;
     }
-    KLOG(2, "GrabThread::static_ThreadMain\n");
+    KLOG(kProgress, "GrabThread::static_ThreadMain\n");
     const int result = ThreadMain(*state);
     state->endedEvent.Set();
     return result;
 }
 
 int GrabThread::ThreadMain(State& state) {
-    KLOG(2, "GrabThread::ThreadMain: entering, clock=%ld on port=%d", platform::ProcessClockMs(),
-         PortOf(state));
+    KLOG(kProgress, "GrabThread::ThreadMain: entering, clock=%ld on port=%d",
+         platform::ProcessClockMs(), PortOf(state));
     GrabFlags& flags = *state.flags;
     while (!state.stopRequested.load()) {
         if (!flags.continuous.load()) {
@@ -87,13 +88,13 @@ int GrabThread::ThreadMain(State& state) {
         if (state.stopRequested.load()) {
             break;
         }
-        KLOG(3, "GrabThread::ThreadMain: grabbing starts in synch mode on port=%d\n",
+        KLOG(kDetail, "GrabThread::ThreadMain: grabbing starts in synch mode on port=%d\n",
              PortOf(state));
         if (!Grab_MdigProcess(state)) {
             flags.grabInProgress.store(false);
             continue;
         }
-        KLOG(3, "GrabThread::ThreadMain: grabbing completed on port=%d\n", PortOf(state));
+        KLOG(kDetail, "GrabThread::ThreadMain: grabbing completed on port=%d\n", PortOf(state));
         flags.grabInProgress.store(false);
 
         std::lock_guard lock(state.cameraMutex);
@@ -109,7 +110,7 @@ int GrabThread::ThreadMain(State& state) {
             state.camera->NotifyShare();
         }
     }
-    KLOG(2, "GrabThread::ThreadMain: leavingon port=%d\n", PortOf(state));
+    KLOG(kProgress, "GrabThread::ThreadMain: leavingon port=%d\n", PortOf(state));
     return 0;
 }
 
@@ -135,14 +136,15 @@ bool GrabThread::Grab_MdigProcess(State& state) {
                                nullptr, nullptr);
     }
     if (MilErrorPending()) {
-        KLOG(1, "GrabThread::Grab_MdigProcess: ERROR: grab failed, %s\n", MilErrorText().c_str());
+        KLOG(kError, "GrabThread::Grab_MdigProcess: ERROR: grab failed, %s\n",
+             MilErrorText().c_str());
         return false;
     }
     return true;
 }
 
 void GrabThread::Destroy() {
-    KLOG(2, "GrabThread::Destroy: entering on port=%d\n", Port());
+    KLOG(kProgress, "GrabThread::Destroy: entering on port=%d\n", Port());
     if (thread_.joinable()) {
         state_->stopRequested.store(true);
         state_->wakeEvent.Set();
@@ -154,7 +156,7 @@ void GrabThread::Destroy() {
             thread_.join();
         } else {
             if (!onOwnThread) {
-                KLOG(1,
+                KLOG(kError,
                      "GrabThread::Destroy: WARNING: thread did not end within %d ms on port=%d, it "
                      "ends on its own\n",
                      kJoinTimeoutMs, Port());
@@ -169,10 +171,10 @@ void GrabThread::Destroy() {
             }
             thread_.detach();
         }
-        KLOG(2, "GrabThread::Destroy: thread closed on port=%d\n", Port());
+        KLOG(kProgress, "GrabThread::Destroy: thread closed on port=%d\n", Port());
     }
     eventCreated_ = false;
-    KLOG(2, "GrabThread::Destroy: leaving on port=%d\n", Port());
+    KLOG(kProgress, "GrabThread::Destroy: leaving on port=%d\n", Port());
 }
 
 }  // namespace korvane

@@ -33,7 +33,7 @@ MilApp& MilApp::GetInstance() {
         try {
             instance = std::make_unique<MilApp>();
         } catch (const std::bad_alloc&) {
-            KLOG(1, "MilApp::GetInstance: ERROR: no valid instance\n");
+            KLOG(kError, "MilApp::GetInstance: ERROR: no valid instance\n");
             throw LookupError();
         }
     }
@@ -66,28 +66,28 @@ bool MilApp::HasInstance() {
 MilApp::MilApp() = default;
 
 MilApp::~MilApp() {
-    KLOG(2, "MilApp::~MilSolios\n");
+    KLOG(kProgress, "MilApp::~MilSolios\n");
     DestroySolios();
 }
 
 bool MilApp::Init() {
-    KLOG(2, "MilApp::Init: enter\n");
+    KLOG(kProgress, "MilApp::Init: enter\n");
     if (appId_ != 0 || !systems_.empty()) {
         // A second initialize without finalize: the earlier application
         // would otherwise stay allocated for the life of the process.
-        KLOG(1,
+        KLOG(kError,
              "MilApp::Init: WARNING: already initialized, releasing the earlier cameras first\n");
         DestroySolios();
     }
     std::string backendError;
     const mil::MilApi* api = mil::SelectBackend(backendError);
     if (api == nullptr) {
-        KLOG(1, "MilApp::Init: ERROR: MappAlloc failed, %s\n", backendError.c_str());
+        KLOG(kError, "MilApp::Init: ERROR: MappAlloc failed, %s\n", backendError.c_str());
         return false;
     }
     api->MappAlloc(mil::M_DEFAULT, &appId_);
     if (appId_ == 0) {
-        KLOG(1, "MilApp::Init: ERROR: MappAlloc failed, %s\n", MilErrorText().c_str());
+        KLOG(kError, "MilApp::Init: ERROR: MappAlloc failed, %s\n", MilErrorText().c_str());
         return false;
     }
     api->MappControl(mil::M_ERROR, mil::M_PRINT_DISABLE);
@@ -109,21 +109,21 @@ bool MilApp::Init() {
             }
         }
         if (supported) {
-            KLOG(3, "MilApp::Init: %s system found\n", descriptor);
+            KLOG(kDetail, "MilApp::Init: %s system found\n", descriptor);
             ++boards[descriptor];
         } else {
-            KLOG(3, "MilApp::Init: %s system not supported, skiped\n", descriptor);
+            KLOG(kDetail, "MilApp::Init: %s system not supported, skiped\n", descriptor);
         }
     }
 
     for (const auto& [descriptor, n] : boards) {
-        KLOG(2, "MilApp::Init: %d %s board(s) found\n", n, descriptor.c_str());
+        KLOG(kProgress, "MilApp::Init: %d %s board(s) found\n", n, descriptor.c_str());
         for (int device = 0; device < n; ++device) {
             std::unique_ptr<MilSystem> system;
             try {
                 system = std::make_unique<MilSystem>(*this);
             } catch (const std::bad_alloc&) {
-                KLOG(1, "MilApp::Init:  ERROR: could not allocate MilSystem object\n");
+                KLOG(kError, "MilApp::Init:  ERROR: could not allocate MilSystem object\n");
                 return false;
             }
             if (!system->Init(descriptor, device)) {
@@ -138,7 +138,7 @@ bool MilApp::Init() {
 }
 
 void MilApp::DestroySolios() {
-    KLOG(2, "MilApp::DestroySolios\n");
+    KLOG(kProgress, "MilApp::DestroySolios\n");
     configNames_.reset();
     lastRowCamera_.store(nullptr, std::memory_order_release);
     for (auto& system : systems_) {
@@ -163,7 +163,7 @@ std::vector<MilDigitizer*> MilApp::CollectCameras() {
 }
 
 bool MilApp::IsCameraAvailable(const char* name) {
-    KLOG(3, "MilSolios::IsCameraAvailable:  name=%s\n", name != nullptr ? name : "(null)");
+    KLOG(kDetail, "MilSolios::IsCameraAvailable:  name=%s\n", name != nullptr ? name : "(null)");
     for (MilDigitizer* camera : CollectCameras()) {
         if (camera->HasName(name)) {
             return true;
@@ -204,22 +204,22 @@ char** MilApp::GetCameraConfigNames() {
 }
 
 MilDigitizer& MilApp::GetByPort(int port) {
-    KLOG(4, "MilApp::GetByPort:  %d\n", port);
+    KLOG(kTrace, "MilApp::GetByPort:  %d\n", port);
     if (MilDigitizer* camera = FindByPort(port)) {
         return *camera;
     }
-    KLOG(1, "MilApp::GetByPort: ERROR: could not find camera on port %d\n", port);
+    KLOG(kError, "MilApp::GetByPort: ERROR: could not find camera on port %d\n", port);
     throw LookupError();
 }
 
 MilDigitizer& MilApp::GetByName(const char* name) {
-    KLOG(3, "MilApp::GetByName: enter %s\n", name != nullptr ? name : "(null)");
+    KLOG(kDetail, "MilApp::GetByName: enter %s\n", name != nullptr ? name : "(null)");
     for (MilDigitizer* camera : CollectCameras()) {
         if (camera->HasName(name)) {
             return *camera;
         }
     }
-    KLOG(1, "MilApp::GetByName: ERROR: could not find camera %s\n",
+    KLOG(kError, "MilApp::GetByName: ERROR: could not find camera %s\n",
          name != nullptr ? name : "(null)");
     throw LookupError();
 }

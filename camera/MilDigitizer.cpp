@@ -69,16 +69,17 @@ bool MilDigitizer::AllocateDigitizer() {
     if (digId_ != 0) {
         return true;
     }
-    KLOG(1, "MilDigitizer::Init: WARNING: MdigAlloc failed with DCF file: %s, %s\n", dcf.c_str(),
-         MilErrorText().c_str());
+    KLOG(kError, "MilDigitizer::Init: WARNING: MdigAlloc failed with DCF file: %s, %s\n",
+         dcf.c_str(), MilErrorText().c_str());
     if (EqualsNoCase(dcf.c_str(), "M_DEFAULT")) {
-        KLOG(1, "Check matrox MIL settings\n");
+        KLOG(kError, "Check matrox MIL settings\n");
         return false;
     }
     api.MdigAlloc(system_.sysId(), deviceNumber_, "M_DEFAULT", mil::M_DEFAULT, &digId_);
     char text[1024];
     if (digId_ == 0) {
-        KLOG(1, "MilDigitizer::Init: ERROR failed with M_DEFAULT, %s.\nCheck matrox MIL settings\n",
+        KLOG(kError,
+             "MilDigitizer::Init: ERROR failed with M_DEFAULT, %s.\nCheck matrox MIL settings\n",
              MilErrorText().c_str());
         std::snprintf(text, sizeof text,
                       "Digitizer #%d: Cannot open neither supplied DCF '%s' nor the default DCF\n"
@@ -99,7 +100,7 @@ bool MilDigitizer::Open(int port, int* imageSize) {
     if (opened()) {
         return false;
     }
-    KLOG(2, "MilDigitizer::Open: port=%d, id=%d\n", port, digId_);
+    KLOG(kProgress, "MilDigitizer::Open: port=%d, id=%d\n", port, digId_);
     settings_.Load(name_.c_str());
     DriverLog::Instance().SetLevel(settings_.LogLevel.value);
     DriverLog::Instance().SetLogIntoFile(settings_.LogIntoFile.value != 0);
@@ -113,7 +114,7 @@ bool MilDigitizer::Open(int port, int* imageSize) {
     settings_.Width.maxValue = maxWidth;
     settings_.Height.maxValue = maxHeight;
     if (digId_ == 0 || maxWidth == 0 || maxHeight == 0) {
-        KLOG(1,
+        KLOG(kError,
              "MilDigitizer::Open: ERROR: incorrect state: idDigitizer==%d width=%d height=%d, "
              "port=%d\n",
              digId_, maxWidth, maxHeight, port);
@@ -125,7 +126,7 @@ bool MilDigitizer::Open(int port, int* imageSize) {
     ApplySettings();
 
     if (grabThread_) {
-        KLOG(1, "MilDigitizer::Init: WARNING: grab thread already initialized for camera=%s\n",
+        KLOG(kError, "MilDigitizer::Init: WARNING: grab thread already initialized for camera=%s\n",
              name_.c_str());
     } else {
         bool started = false;
@@ -136,7 +137,7 @@ bool MilDigitizer::Open(int port, int* imageSize) {
             started = false;
         }
         if (!started) {
-            KLOG(1,
+            KLOG(kError,
                  "MilDigitizer::Init: ERROR: grab thread could not be initialized for camera=%s\n",
                  name_.c_str());
             return false;
@@ -154,7 +155,8 @@ bool MilDigitizer::Open(int port, int* imageSize) {
                           settings_.UseLUT.value != 0 ? lutTable_.get() : nullptr);
     }
     if (!grabBuffers_.ready()) {
-        KLOG(1, "MilDigitizer::Init: ERROR: Could not initialize grab buffers, port=%d\n", port);
+        KLOG(kError, "MilDigitizer::Init: ERROR: Could not initialize grab buffers, port=%d\n",
+             port);
         return false;
     }
     opened_.store(true, std::memory_order_release);
@@ -177,7 +179,7 @@ bool MilDigitizer::Close() {
     }
     opened_.store(false, std::memory_order_release);
     port_.store(-1, std::memory_order_release);
-    KLOG(2, "MilDigitizer::Close\n");
+    KLOG(kProgress, "MilDigitizer::Close\n");
     return true;
 }
 
@@ -200,7 +202,7 @@ void MilDigitizer::ApplyLut() {
     std::lock_guard lock(rowMutex_);
     if (!LoadLutTable(settings_.LUT_FILE.value, settings_.lutcolumn.value, *lutTable_)) {
         settings_.UseLUT.value = 0;
-        KLOG(1,
+        KLOG(kError,
              "MilDigitizer::ApplyLut: WARNING: Unrecognized/incorrect csv file. Disabling LUT\n");
     }
     grabBuffers_.RefreshLut();
@@ -209,39 +211,39 @@ void MilDigitizer::ApplyLut() {
 bool MilDigitizer::Grab() {
     const int port = this->port();
     if (!opened()) {
-        KLOG(1, "MilDigitizer::Grab: ERROR: camera not opened, on port=%d\n", port);
+        KLOG(kError, "MilDigitizer::Grab: ERROR: camera not opened, on port=%d\n", port);
         return false;
     }
     if (!grabThread_) {
-        KLOG(1, "MilDigitizer::Grab: ERROR: grab thread not initialized on port=%d\n", port);
+        KLOG(kError, "MilDigitizer::Grab: ERROR: grab thread not initialized on port=%d\n", port);
         return false;
     }
     if (!grabBuffers_.ready()) {
-        KLOG(1, "MilDigitizer::Grab: ERROR: buffer not initialized on port=%d\n", port);
+        KLOG(kError, "MilDigitizer::Grab: ERROR: buffer not initialized on port=%d\n", port);
         return false;
     }
     if (flags_->grabInProgress.load()) {
-        KLOG(1,
+        KLOG(kError,
              "MilDigitizer::Grab: WARNING: grab ignored, since another grab is in progress on "
              "port=%d\n",
              port);
         return false;
     }
     flags_->grabInProgress.store(true);
-    KLOG(3, "MilDigitizer::Grab: port=%d\n", port);
+    KLOG(kDetail, "MilDigitizer::Grab: port=%d\n", port);
     grabThread_->Wake();
     return true;
 }
 
 void MilDigitizer::SetContinuousGrab(bool on) {
-    KLOG(2, "MilDigitizer::SetContinuousGrab: entering, mode=%s\n", on ? "on" : "off");
+    KLOG(kProgress, "MilDigitizer::SetContinuousGrab: entering, mode=%s\n", on ? "on" : "off");
     if (on == flags_->continuous.load()) {
-        KLOG(3,
+        KLOG(kDetail,
              "MilDigitizer::SetContinuousGrab has no effect -- the same mode is already active\n");
         return;
     }
     flags_->continuous.store(on);
-    KLOG(2, "MilDigitizer::SetContinuousGrab: leaving\n");
+    KLOG(kProgress, "MilDigitizer::SetContinuousGrab: leaving\n");
 }
 
 void MilDigitizer::SetCompleteCB(CompleteCallback callback) {
@@ -257,7 +259,7 @@ void MilDigitizer::SetCompleteCB(CompleteCallback callback) {
         line += "Resetting CB to null. ";
     }
     line += "\n";
-    KLOG(2, "%s", line.c_str());
+    KLOG(kProgress, "%s", line.c_str());
     flags_->completeCallback.store(callback);
 }
 

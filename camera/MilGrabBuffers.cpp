@@ -21,7 +21,7 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
     settings_ = &settings;
     lut_ = lut;
     if (width == 0 || height == 0) {
-        KLOG(1,
+        KLOG(kError,
              "MilGrabBuffers::Init: ERROR: incorrect dimensions width=%d height=%d maxBufSize=%d\n",
              width, height, kMaxBufSize);
         return;
@@ -35,7 +35,7 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
     }
     Release();
     if (width < 0 || height < 0) {
-        KLOG(1,
+        KLOG(kError,
              "MilGrabBuffers::Init: ERROR: incorrect dimensions width=%d height=%d maxBufSize=%d\n",
              width, height, kMaxBufSize);
         return;
@@ -43,7 +43,7 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
     try {
         lineBuffer_.assign(static_cast<std::size_t>(width), 0);
     } catch (const std::bad_alloc&) {
-        KLOG(1,
+        KLOG(kError,
              "MilGrabBuffers::Init: ERROR: memory allocation failed for the temp buffer, width=%d, "
              "pixelsize=%d\n",
              width, depth);
@@ -57,7 +57,7 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
         const mil::MilId id = mil::Api().MbufAlloc2d(system_.sysId(), width, height, depth,
                                                      mil::M_IMAGE_GRAB, &bufferIds_[i]);
         if (id == 0 || bufferIds_[i] == 0) {
-            KLOG(1,
+            KLOG(kError,
                  "MilGrabBuffers::Init: ERROR: MbufAlloc2d failed for buffer %d out of %d, "
                  "image:%dx%d, pixelsize=%d, %s\n",
                  i, bufferCount_, width, height, depth, MilErrorText().c_str());
@@ -96,14 +96,14 @@ bool MilGrabBuffers::GetRow(std::uint8_t* dest, std::uint32_t row, int first, in
     const std::uint32_t band = row < h ? 0 : row / h;
     const std::uint32_t rowInBand = row < h ? row : row % h;
     if (band >= static_cast<std::uint32_t>(bufferCount_)) {
-        KLOG(1,
+        KLOG(kError,
              "MilGrabBuffers::GetRow: ERROR: incorrect buffer index ibuf=%d, bufCount=%d, row=%d, "
              "height=%d\n",
              static_cast<int>(band), bufferCount_, static_cast<int>(row), height_);
         return false;
     }
     if (first < 0 || last < first || last >= width_) {
-        KLOG(1, "MilGrabBuffers::GetRow: ERROR: columns %d..%d outside the buffer width %d\n",
+        KLOG(kError, "MilGrabBuffers::GetRow: ERROR: columns %d..%d outside the buffer width %d\n",
              first, last, width_);
         return false;
     }

@@ -25,29 +25,29 @@ bool MilSystem::Init(const std::string& descriptor, int deviceNumber) {
     const mil::MilApi& api = mil::Api();
     api.MsysAlloc(descriptor.c_str(), deviceNumber, 0, &sysId_);
     if (sysId_ == 0) {
-        KLOG(1, "MilSystem::Init: ERROR: MsysAlloc failed, %s\n", MilErrorText().c_str());
+        KLOG(kError, "MilSystem::Init: ERROR: MsysAlloc failed, %s\n", MilErrorText().c_str());
         return false;
     }
     mil::MilInt async = 0;
     api.MsysInquire(sysId_, mil::M_ASYNCHRONOUS_CALL_SUPPORT, &async);
     if (async == 0) {
-        KLOG(1, "MilSystem::Init: ERROR: No async support\n");
+        KLOG(kError, "MilSystem::Init: ERROR: No async support\n");
         return false;
     }
     mil::MilInt number = 0;
     const mil::MilInt b = api.MsysInquire(sysId_, mil::M_NUMBER, &number);
-    KLOG(2, "MilSystem::Init: board num:%d M_Default:%d M_Dev_0:%d M_Dev1:%d M_Dev2:%d\n",
+    KLOG(kProgress, "MilSystem::Init: board num:%d M_Default:%d M_Dev_0:%d M_Dev1:%d M_Dev2:%d\n",
          static_cast<int>(b), (b & mil::M_DEFAULT) == mil::M_DEFAULT ? 1 : 0, 1,
          (b & 1) == 1 ? 1 : 0, (b & 2) == 2 ? 1 : 0);
 
     char serial[mil::kErrorTextSize] = {};
     api.MsysInquire(sysId_, mil::M_SERIAL_NUMBER, serial);
     serial[sizeof serial - 1] = '\0';
-    KLOG(1, "Board serial #:%s\n", serial);
+    KLOG(kError, "Board serial #:%s\n", serial);
 
     mil::MilInt count = 0;
     api.MsysInquire(sysId_, mil::M_DIGITIZER_NUM, &count);
-    KLOG(2, "MilSystem::Init: digitizer count:%d\n", static_cast<int>(count));
+    KLOG(kProgress, "MilSystem::Init: digitizer count:%d\n", static_cast<int>(count));
 
     for (int k = 0; k < static_cast<int>(count); ++k) {
         try {
@@ -55,7 +55,7 @@ bool MilSystem::Init(const std::string& descriptor, int deviceNumber) {
             camera->SetDevice(*this, k);
             digitizers_.push_back(std::move(camera));
         } catch (const std::bad_alloc&) {
-            KLOG(1, "MilSystem::Init:  ERROR: could not allocate MilDigitizer object\n");
+            KLOG(kError, "MilSystem::Init:  ERROR: could not allocate MilDigitizer object\n");
             return false;
         }
     }

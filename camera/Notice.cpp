@@ -8,7 +8,7 @@ namespace korvane {
 int CameraNotice(const std::string& text, const std::string& caption, unsigned flags,
                  void* parentWindow) {
     if (!platform::NoticeUiAvailable()) {
-        KLOG(1, "%s: %s\n", caption.c_str(), text.c_str());
+        KLOG(kError, "%s: %s\n", caption.c_str(), text.c_str());
     }
     return platform::ShowNotice(text, caption, flags, parentWindow);
 }

@@ -34,7 +34,7 @@ bool MilApp::GetRow(int port, bool logLookups, std::uint8_t* dest, int row, std:
 bool MilDigitizer::GetRow(std::uint8_t* dest, int row, std::uint32_t firstPix,
                           std::uint32_t lastPix) {
     if (dest == nullptr) {
-        KLOG(1, "MilDigitizer::GetRow: ERROR: target buffer not supplied\n");
+        KLOG(kError, "MilDigitizer::GetRow: ERROR: target buffer not supplied\n");
         return false;
     }
     bool delivered = true;
@@ -51,14 +51,15 @@ bool MilDigitizer::GetRow(std::uint8_t* dest, int row, std::uint32_t firstPix,
             width = std::min(width, grabBuffers_.width());
         }
         if (row < 0 || row >= height) {
-            KLOG(1, "MilDigitizer::GetRow: ERROR: invalid row number=%d height=%d\n", row, height);
+            KLOG(kError, "MilDigitizer::GetRow: ERROR: invalid row number=%d height=%d\n", row,
+                 height);
             return false;
         }
         const bool spanOk =
             firstPix < lastPix && lastPix - firstPix < static_cast<std::uint32_t>(width);
         const bool insideBuffer = !haveBuffers || lastPix < static_cast<std::uint32_t>(width);
         if (!spanOk || !insideBuffer) {
-            KLOG(1,
+            KLOG(kError,
                  "MilDigitizer::GetRow: ERROR: invalid column, lastPix=%d firstPix=%d width=%d\n",
                  static_cast<int>(lastPix), static_cast<int>(firstPix), width);
             return false;
@@ -79,7 +80,7 @@ bool MilDigitizer::GetRow(std::uint8_t* dest, int row, std::uint32_t firstPix,
         height = settings_.Height.value;
     }
     if (row == height - 1) {
-        KLOG(3, "MilDigitizer::GetRow: the last row being fetched, port==%d\n", port());
+        KLOG(kDetail, "MilDigitizer::GetRow: the last row being fetched, port==%d\n", port());
     }
     return delivered;
 }

@@ -14,12 +14,12 @@ long long Ll(mil::MilInt v) {
 }
 
 void LogInquireError(const std::string& name, mil::MilInt type) {
-    KLOG(1, "ERROR: Failed inquire setting %s: %s InquireType=%lld", name.c_str(),
+    KLOG(kError, "ERROR: Failed inquire setting %s: %s InquireType=%lld", name.c_str(),
          MilErrorText().c_str(), Ll(type));
 }
 
 void LogControlError(const std::string& name, mil::MilInt type) {
-    KLOG(1, "ERROR: Failed to set setting %s: %s ControlType=%lld", name.c_str(),
+    KLOG(kError, "ERROR: Failed to set setting %s: %s ControlType=%lld", name.c_str(),
          MilErrorText().c_str(), Ll(type));
 }
 
@@ -93,7 +93,7 @@ void MilDigitizer::ParamInquire(mil::MilInt type, Param<int>& setting) {
         return;
     }
     setting.value = static_cast<int>(answer);
-    KLOG(2, "MilDigitizer::ParamInquire(%lld): %s=%d", Ll(type), setting.name.c_str(),
+    KLOG(kProgress, "MilDigitizer::ParamInquire(%lld): %s=%d", Ll(type), setting.name.c_str(),
          setting.value);
 }
 
@@ -116,7 +116,8 @@ void MilDigitizer::ParamInquire(mil::MilInt type, Param<double>& setting, bool w
             setting.maxValue = upper / kUnit;
         }
     }
-    KLOG(2, "MilDigitizer::ParamInquire(%lld): %s=%f", Ll(type), setting.name.c_str(), answer);
+    KLOG(kProgress, "MilDigitizer::ParamInquire(%lld): %s=%f", Ll(type), setting.name.c_str(),
+         answer);
 }
 
 void MilDigitizer::ParamInquire(mil::MilInt type, ParamEnum& setting) {
@@ -126,7 +127,7 @@ void MilDigitizer::ParamInquire(mil::MilInt type, ParamEnum& setting) {
         return;
     }
     setting.SetByNumericValue(static_cast<int>(answer));
-    KLOG(2, "MilDigitizer::ParamInquire(%lld): %s=%s(%d)", Ll(type), setting.name.c_str(),
+    KLOG(kProgress, "MilDigitizer::ParamInquire(%lld): %s=%s(%d)", Ll(type), setting.name.c_str(),
          setting.value.c_str(), static_cast<int>(answer));
 }
 
@@ -136,7 +137,7 @@ void MilDigitizer::ParamControl(mil::MilInt type, const Param<int>& setting) {
         LogControlError(setting.name, type);
         return;
     }
-    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%d", Ll(type), setting.name.c_str(),
+    KLOG(kProgress, "MilDigitizer::ParamControl(%lld): %s=%d", Ll(type), setting.name.c_str(),
          setting.value);
 }
 
@@ -146,7 +147,7 @@ void MilDigitizer::ParamControl(mil::MilInt type, const Param<double>& setting) 
         LogControlError(setting.name, type);
         return;
     }
-    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%f", Ll(type), setting.name.c_str(),
+    KLOG(kProgress, "MilDigitizer::ParamControl(%lld): %s=%f", Ll(type), setting.name.c_str(),
          setting.value);
 }
 
@@ -157,7 +158,7 @@ void MilDigitizer::ParamControl(mil::MilInt type, const ParamEnum& setting) {
         LogControlError(setting.name, type);
         return;
     }
-    KLOG(2, "MilDigitizer::ParamControl(%lld): %s=%s(%d)", Ll(type), setting.name.c_str(),
+    KLOG(kProgress, "MilDigitizer::ParamControl(%lld): %s=%s(%d)", Ll(type), setting.name.c_str(),
          setting.value.c_str(), number);
 }
 
@@ -165,11 +166,11 @@ void MilDigitizer::ParamSysControl(long type, const ParamEnum& setting) {
     const int number = setting.GetNumericValue();
     mil::Api().MsysControl(system_.sysId(), type, number);
     if (MilErrorPending()) {
-        KLOG(1, "ERROR: Failed to set sys setting %s: %s ControlType=%ld", setting.name.c_str(),
-             MilErrorText().c_str(), type);
+        KLOG(kError, "ERROR: Failed to set sys setting %s: %s ControlType=%ld",
+             setting.name.c_str(), MilErrorText().c_str(), type);
         return;
     }
-    KLOG(2, "MilDigitizer::ParamSysControl(%ld): %s=%s(%d)", type, setting.name.c_str(),
+    KLOG(kProgress, "MilDigitizer::ParamSysControl(%ld): %s=%s(%d)", type, setting.name.c_str(),
          setting.value.c_str(), number);
 }
 

@@ -133,7 +133,7 @@ void CPropFrameGrabber::FillLutColumns() {
         }
         read = true;
     } catch (const std::exception& e) {
-        KLOG(2, "CPropFrameGrabber::FillLutColumns: WARNING: cannot read %s: %s\n",
+        KLOG(kProgress, "CPropFrameGrabber::FillLutColumns: WARNING: cannot read %s: %s\n",
              settings_.LUT_FILE.value.c_str(), e.what());
     }
     if (read) {

@@ -90,7 +90,7 @@ void DlgGenerateLUT::GenerateLutFile() {
     if (const std::optional<std::string> path = view_.ChooseFile(options)) {
         // The user is not told; the log keeps the reason.
         if (!WriteLutFile(*path, lsb, msb, steepness)) {
-            KLOG(2, "DlgGenerateLUT::GenerateLutFile: WARNING: LUT file %s not written\n",
+            KLOG(kProgress, "DlgGenerateLUT::GenerateLutFile: WARNING: LUT file %s not written\n",
                  path->c_str());
         }
     }

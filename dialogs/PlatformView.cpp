@@ -22,10 +22,10 @@ std::shared_ptr<DialogView> MakePlatformDialogView() {
 #endif
     }
     if (!std::ifstream(path)) {
-        KLOG(1, "DialogScript: WARNING: cannot read the dialog script %s\n", path.c_str());
+        KLOG(kError, "DialogScript: WARNING: cannot read the dialog script %s\n", path.c_str());
         return nullptr;
     }
-    KLOG(2, "DialogScript: playing %s\n", path.c_str());
+    KLOG(kProgress, "DialogScript: playing %s\n", path.c_str());
     return std::make_shared<ScriptedView>(std::make_unique<PlatformScriptLines>());
 }
 

@@ -13,7 +13,7 @@ bool RunCameraPropertySheet(void* parentWindow, const std::string& caption,
                             CameraSettings& workingCopy) {
     const std::shared_ptr<dlg::DialogView> view = dlg::AcquireDialogView();
     if (!view) {
-        KLOG(1, "configureCamera: no property dialog is available in this build (%s)\n",
+        KLOG(kError, "configureCamera: no property dialog is available in this build (%s)\n",
              caption.c_str());
         return false;
     }

@@ -24,7 +24,7 @@ ScriptedView::ScriptedView(const std::string& script)
 ScriptedView::ScriptedView(std::unique_ptr<ScriptLines> lines) : lines_(std::move(lines)) {}
 
 void ScriptedView::Error(const std::string& text) {
-    KLOG(1, "DialogScript: WARNING: %s\n", text.c_str());
+    KLOG(kError, "DialogScript: WARNING: %s\n", text.c_str());
     errors_.push_back(text);
 }
 
@@ -64,7 +64,7 @@ int ScriptedView::RunModal(ModalDialog& dialog, void* /*parentWindow*/) {
         const bool done = Play(dialog, *action);
         Record(dialog, action->source, action->line, done);
     }
-    KLOG(2, "DialogScript: \"%s\" closed with %s\n", dialog.Caption().c_str(),
+    KLOG(kProgress, "DialogScript: \"%s\" closed with %s\n", dialog.Caption().c_str(),
          dialog.Result() == kResultOk ? "OK" : "Cancel");
     return dialog.Result();
 }
@@ -113,14 +113,14 @@ void ScriptedView::Record(ModalDialog& dialog, const std::string& action, int li
         }
     }
     if (line > 0) {
-        KLOG(2, "DialogScript: line %d: %s%s\n", line, action.c_str(),
+        KLOG(kProgress, "DialogScript: line %d: %s%s\n", line, action.c_str(),
              done ? "" : " (not possible, ignored)");
     }
     const bool changed = steps_.empty() || steps_.back().status != step.status ||
                          steps_.back().okEnabled != step.okEnabled ||
                          steps_.back().dialog != step.dialog;
     if (changed) {
-        KLOG(2, "DialogScript: \"%s\": status \"%s\", OK %s\n", step.dialog.c_str(),
+        KLOG(kProgress, "DialogScript: \"%s\": status \"%s\", OK %s\n", step.dialog.c_str(),
              step.status.c_str(), step.okEnabled ? "enabled" : "disabled");
     }
     steps_.push_back(std::move(step));
@@ -153,7 +153,7 @@ std::optional<std::string> ScriptedView::ChooseFile(const FileDialogOptions& opt
         record.answer = path.string();
         break;
     }
-    KLOG(2, "DialogScript: file dialog \"%s\": %s\n", options.title.c_str(),
+    KLOG(kProgress, "DialogScript: file dialog \"%s\": %s\n", options.title.c_str(),
          record.answer ? record.answer->c_str() : "cancelled");
     fileDialogs_.push_back(record);
     return record.answer;
@@ -167,7 +167,7 @@ int ScriptedView::MessageBox(const std::string& text, const std::string& caption
         box.answer = action->value;
         box.scripted = true;
     }
-    KLOG(2, "DialogScript: message box \"%s\" answered %d\n", text.c_str(), box.answer);
+    KLOG(kProgress, "DialogScript: message box \"%s\" answered %d\n", text.c_str(), box.answer);
     boxes_.push_back(box);
     return box.answer;
 }

@@ -134,7 +134,7 @@ std::string DriverLog::MakeAbsolutePath(const std::string& path) const {
 void DriverLog::ResetForTesting() {
     std::lock_guard lock(mutex_);
     messageProc_.store(nullptr);
-    level_.store(2);
+    level_.store(kProgress);
     logIntoFile_.store(false);
     systemPath_.clear();
     pendingLines_.clear();

@@ -70,7 +70,7 @@ class DriverLog {
     void Emit(const char* message);
 
     std::atomic<DebugMsgProc> messageProc_{nullptr};
-    std::atomic<int> level_{2};
+    std::atomic<int> level_{kProgress};
     std::atomic<bool> logIntoFile_{false};
 
     mutable std::recursive_mutex mutex_;  // guards systemPath_, pendingLines_ and the file

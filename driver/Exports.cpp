@@ -12,6 +12,7 @@
 
 using korvane::DriverLog;
 using korvane::MilApp;
+using enum korvane::LogLevel;
 
 namespace {
 constexpr const char* kVersion = "1,0,0,1";
@@ -36,11 +37,11 @@ KORVANE_API int KORVANE_CALL initialize(const char* systemPath, DebugMsgProc msg
         setDebugMsgProc(msgProc);
         MilApp::GetInstance().Init();
         const korvane::platform::LocalTime t = korvane::platform::CurrentLocalTime();
-        KLOG(1, "initialize: Mil camera driver V%s, %d-%d-%d %d:%d:%d\n", kVersion, t.year, t.month,
-             t.day, t.hour, t.minute, t.second);
+        KLOG(kError, "initialize: Mil camera driver V%s, %d-%d-%d %d:%d:%d\n", kVersion, t.year,
+             t.month, t.day, t.hour, t.minute, t.second);
         return 1;
     } catch (...) {
-        KLOG(1, "initialize: -- EXCEPTION occured\n");
+        KLOG(kError, "initialize: -- EXCEPTION occured\n");
         return 0;
     }
 }
@@ -49,10 +50,10 @@ KORVANE_API int KORVANE_CALL finalize(void) {
     try {
         MilApp::GetInstance();
         MilApp::DestroyInstance();
-        KLOG(2, "finalize");
+        KLOG(kProgress, "finalize");
         return 1;
     } catch (...) {
-        KLOG(1, "finalize: --EXCEPTION occured \n");
+        KLOG(kError, "finalize: --EXCEPTION occured \n");
         return 0;
     }
 }
@@ -61,12 +62,13 @@ KORVANE_API int KORVANE_CALL configureCamera(void* parentWindow, const char* cam
     try {
         MilApp& app = MilApp::GetInstance();
         if (!app.IsCameraAvailable(cameraName)) {
-            KLOG(1, "configureCamera: ERROR: cannot find camera by name: %s\n", Text(cameraName));
+            KLOG(kError, "configureCamera: ERROR: cannot find camera by name: %s\n",
+                 Text(cameraName));
             return 0;
         }
         return app.GetByName(cameraName).ShowProperties(parentWindow) ? 0 : 1;
     } catch (...) {
-        KLOG(1, "configureCamera --EXCEPTION , cameraName=%s\n", Text(cameraName));
+        KLOG(kError, "configureCamera --EXCEPTION , cameraName=%s\n", Text(cameraName));
         return 1;
     }
 }
@@ -83,7 +85,7 @@ KORVANE_API int KORVANE_CALL getXELNoOfSupportedCameras(void) {
     try {
         return MilApp::GetInstance().GetCameraCount();
     } catch (...) {
-        KLOG(1, "getXELNoOfSupportedCameras: ERROR: the camera list is not available\n");
+        KLOG(kError, "getXELNoOfSupportedCameras: ERROR: the camera list is not available\n");
         return 0;
     }
 }
@@ -94,7 +96,7 @@ KORVANE_API char** KORVANE_CALL getXELCameraConfigNames(void) {
     } catch (...) {
         // An empty list rather than no list: hosts walk it to the null.
         static char* empty[1] = {nullptr};
-        KLOG(1, "getXELCameraConfigNames: ERROR: the camera list is not available\n");
+        KLOG(kError, "getXELCameraConfigNames: ERROR: the camera list is not available\n");
         return empty;
     }
 }
@@ -103,38 +105,39 @@ KORVANE_API int KORVANE_CALL openXELPort(int grabberNo, int portNo, const char* 
                                          int* imageSize) {
     try {
         if (imageSize == nullptr) {
-            KLOG(1, "openXELPort: ERROR: image size output not supplied, portNo=%d\n", portNo);
+            KLOG(kError, "openXELPort: ERROR: image size output not supplied, portNo=%d\n", portNo);
             return 0;
         }
         imageSize[0] = 0;
         imageSize[1] = 0;
         if (cameraName == nullptr || *cameraName == '\0' ||
             korvane::EqualsNoCase(cameraName, "Undefined")) {
-            KLOG(1,
+            KLOG(kError,
                  "openXELPort: ERROR: undefined camera, grabberNo=%d, portNo=%d, cameraName=%s\n",
                  grabberNo, portNo, Text(cameraName));
             return 0;
         }
         MilApp& app = MilApp::GetInstance();
         if (!app.IsCameraAvailable(cameraName)) {
-            KLOG(1, "openXELPort: ERROR: cannot find camera by name:%s\n", cameraName);
+            KLOG(kError, "openXELPort: ERROR: cannot find camera by name:%s\n", cameraName);
             return 0;
         }
         if (app.IsPortInUse(portNo)) {
-            KLOG(1, "openXELPort: ERROR: port %d already in use\n", portNo);
+            KLOG(kError, "openXELPort: ERROR: port %d already in use\n", portNo);
             return 0;
         }
         korvane::MilDigitizer& camera = app.GetByName(cameraName);
         if (!camera.Open(portNo, imageSize)) {
-            KLOG(1,
+            KLOG(kError,
                  "openXELPort: ERROR: camera not opened, grabberNo=%d, portNo=%d, cameraName=%s\n",
                  grabberNo, portNo, cameraName);
             return 0;
         }
-        KLOG(2, "openXELPort: -- Camera %s OPENED on port %d\n", camera.name().c_str(), portNo);
+        KLOG(kProgress, "openXELPort: -- Camera %s OPENED on port %d\n", camera.name().c_str(),
+             portNo);
         return 1;
     } catch (...) {
-        KLOG(1, "openXELPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
+        KLOG(kError, "openXELPort: --EXCEPTION caught grabberNo=%d, portNo=%d, cameraName=%s\n",
              grabberNo, portNo, Text(cameraName));
         return 0;
     }
@@ -144,17 +147,18 @@ KORVANE_API void KORVANE_CALL closeXELPort(int grabberNo, int portNo) {
     try {
         MilApp::GetInstance().GetByPort(portNo).Close();
     } catch (...) {
-        KLOG(1, "closeXELPort: --EXCEPTION caught  grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+        KLOG(kError, "closeXELPort: --EXCEPTION caught  grabberNo=%d, portNo=%d\n", grabberNo,
+             portNo);
     }
-    KLOG(2, "closeXELPort: grabberNo=%d, portNo=%d\n", grabberNo, portNo);
+    KLOG(kProgress, "closeXELPort: grabberNo=%d, portNo=%d\n", grabberNo, portNo);
 }
 
 KORVANE_API int KORVANE_CALL doXELGrab(int grabberNo, int portNo) {
     try {
-        KLOG(3, "doXELGrab: grabberNo=%d portNo=%d\n", grabberNo, portNo);
+        KLOG(kDetail, "doXELGrab: grabberNo=%d portNo=%d\n", grabberNo, portNo);
         return MilApp::GetInstance().GetByPort(portNo).Grab() ? 1 : 0;
     } catch (...) {
-        KLOG(1, "doXELGrab: --EXCEPTION caught  grabberNo=%d portNo=%d\n", grabberNo, portNo);
+        KLOG(kError, "doXELGrab: --EXCEPTION caught  grabberNo=%d portNo=%d\n", grabberNo, portNo);
         return 0;
     }
 }
@@ -164,26 +168,26 @@ KORVANE_API int KORVANE_CALL getXELGrabRow(int grabberNo, int portNo, unsigned c
     try {
         // Called once per row: the lookup and the log checks stay cheap.
         static DriverLog& log = DriverLog::Instance();
-        const bool verbose = log.Enabled(4);
+        const bool verbose = log.Enabled(kTrace);
         if (!MilApp::GetInstance().GetRow(portNo, verbose, dest, row,
                                           static_cast<std::uint32_t>(firstPix),
                                           static_cast<std::uint32_t>(lastPix))) {
             return 0;
         }
         if (verbose) {
-            log.Print(4, "getXELGrabRow: row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo,
+            log.Print(kTrace, "getXELGrabRow: row=%d  grabberNo=%d  portNo=%d\n", row, grabberNo,
                       portNo);
         }
         return 1;
     } catch (...) {
-        KLOG(1, "getXELGrabRow: --EXCEPTION caught \n");
+        KLOG(kError, "getXELGrabRow: --EXCEPTION caught \n");
         return 0;
     }
 }
 
 KORVANE_API int KORVANE_CALL setHWTrigger(int /*grabberNo*/, int /*portNo*/, int /*mode*/) {
     try {
-        KLOG(2, "setHWTrigger: ");
+        KLOG(kProgress, "setHWTrigger: ");
         return 1;
     } catch (...) {
         return 0;
@@ -194,10 +198,10 @@ KORVANE_API int KORVANE_CALL setCompleteCallback(int grabberNo, int portNo,
                                                  CompleteCallback callback) {
     try {
         MilApp::GetInstance().GetByPort(portNo).SetCompleteCB(callback);
-        KLOG(2, "setCompleteCallback: grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+        KLOG(kProgress, "setCompleteCallback: grabberNo=%d   portNo=%d\n", grabberNo, portNo);
         return 1;
     } catch (...) {
-        KLOG(1, "setCompleteCallback: --EXCEPTION caught \n");
+        KLOG(kError, "setCompleteCallback: --EXCEPTION caught \n");
         return 0;
     }
 }
@@ -206,7 +210,7 @@ KORVANE_API int KORVANE_CALL getPropertyRange(int grabberNo, int portNo, const c
                                               int* minValue, int* maxValue) {
     try {
         if (property == nullptr || minValue == nullptr || maxValue == nullptr) {
-            KLOG(1, "getPropertyRange: ERROR: %s not supplied, portNo=%d\n",
+            KLOG(kError, "getPropertyRange: ERROR: %s not supplied, portNo=%d\n",
                  property == nullptr ? "property name" : "range output", portNo);
             return 0;
         }
@@ -214,10 +218,10 @@ KORVANE_API int KORVANE_CALL getPropertyRange(int grabberNo, int portNo, const c
         if (!camera.GetPropertyRange(property, minValue, maxValue)) {
             return 0;
         }
-        KLOG(2, "getPropertyRange: grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+        KLOG(kProgress, "getPropertyRange: grabberNo=%d   portNo=%d\n", grabberNo, portNo);
         return 1;
     } catch (...) {
-        KLOG(1, "getPropertyRange: --EXCEPTION caught \n");
+        KLOG(kError, "getPropertyRange: --EXCEPTION caught \n");
         return 0;
     }
 }
@@ -226,7 +230,7 @@ KORVANE_API int KORVANE_CALL getProperty(int /*grabberNo*/, int portNo, const ch
                                          int* value) {
     try {
         if (property == nullptr || value == nullptr) {
-            KLOG(1, "getProperty: ERROR: %s not supplied, portNo=%d\n",
+            KLOG(kError, "getProperty: ERROR: %s not supplied, portNo=%d\n",
                  property == nullptr ? "property name" : "value output", portNo);
             return 0;
         }
@@ -237,10 +241,10 @@ KORVANE_API int KORVANE_CALL getProperty(int /*grabberNo*/, int portNo, const ch
         if (!MilApp::GetInstance().GetByPort(portNo).GetProperty(property, value)) {
             return 0;
         }
-        KLOG(2, "getProperty: portNo=%d, prop=%s\n", portNo, property);
+        KLOG(kProgress, "getProperty: portNo=%d, prop=%s\n", portNo, property);
         return 1;
     } catch (...) {
-        KLOG(1, "--EXCEPTION caught at getProperty\n");
+        KLOG(kError, "--EXCEPTION caught at getProperty\n");
         return 0;
     }
 }
@@ -249,16 +253,16 @@ KORVANE_API int KORVANE_CALL setProperty(int /*grabberNo*/, int portNo, const ch
                                          int value) {
     try {
         if (property == nullptr) {
-            KLOG(1, "setProperty: ERROR: property name not supplied, portNo=%d\n", portNo);
+            KLOG(kError, "setProperty: ERROR: property name not supplied, portNo=%d\n", portNo);
             return 0;
         }
         if (!MilApp::GetInstance().GetByPort(portNo).SetProperty(property, value)) {
             return 0;
         }
-        KLOG(2, "setProperty: portNo=%d\n", portNo);
+        KLOG(kProgress, "setProperty: portNo=%d\n", portNo);
         return 1;
     } catch (...) {
-        KLOG(1, "setProperty: --EXCEPTION caught \n");
+        KLOG(kError, "setProperty: --EXCEPTION caught \n");
         return 0;
     }
 }
@@ -266,16 +270,16 @@ KORVANE_API int KORVANE_CALL setProperty(int /*grabberNo*/, int portNo, const ch
 KORVANE_API int KORVANE_CALL execCmd(int grabberNo, int portNo, const char* command,
                                      const char* arguments, char* result, int resultSize) {
     try {
-        KLOG(2, "execCmd: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+        KLOG(kProgress, "execCmd: entering grabberNo=%d   portNo=%d\n", grabberNo, portNo);
         if (result == nullptr) {
-            KLOG(1, "execCmd: ERROR: result buffer not supplied, portNo=%d\n", portNo);
+            KLOG(kError, "execCmd: ERROR: result buffer not supplied, portNo=%d\n", portNo);
             return 0;
         }
         MilApp::GetInstance().GetByPort(portNo).ExecCommand(command, arguments, result, resultSize);
-        KLOG(2, "execCmd: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
+        KLOG(kProgress, "execCmd: leaving grabberNo=%d   portNo=%d\n", grabberNo, portNo);
         return 1;
     } catch (...) {
-        KLOG(1, "execCmd: --EXCEPTION caught \n");
+        KLOG(kError, "execCmd: --EXCEPTION caught \n");
         korvane::CopyBounded(result, resultSize, "error");
         return 0;
     }

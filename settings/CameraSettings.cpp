@@ -134,7 +134,7 @@ bool CameraSettings::Serialize(const char* cameraName, bool loading) {
     ar.Exchange(ShareName);
     // LogIntoFile is switched on per session only and never persisted.
     if (!ar.Commit()) {
-        KLOG(1, "CameraSettings::Save: WARNING: Could not write the settings of %s to %s\n",
+        KLOG(kError, "CameraSettings::Save: WARNING: Could not write the settings of %s to %s\n",
              cameraName, ar.iniPath.c_str());
         return false;
     }

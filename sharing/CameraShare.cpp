@@ -21,9 +21,9 @@ CCameraShare::~CCameraShare() {
 }
 
 void CCameraShare::Start(const std::string& shareName) {
-    KLOG(2, "Starting share '%s' for %s", shareName.c_str(), camera_.ShareCameraName());
+    KLOG(kProgress, "Starting share '%s' for %s", shareName.c_str(), camera_.ShareCameraName());
     if (thread_.joinable()) {
-        KLOG(1, "CCameraShare::Start: ERROR: the share of %s is running already\n",
+        KLOG(kError, "CCameraShare::Start: ERROR: the share of %s is running already\n",
              camera_.ShareCameraName());
         return;
     }
@@ -37,16 +37,16 @@ void CCameraShare::Start(const std::string& shareName) {
         pipe_.Create(shareName);
         StartProcessingThread();
     } catch (const Win32Exception& e) {
-        KLOG(1, "ERROR: Failed to start camera sharing: %s", e.what());
+        KLOG(kError, "ERROR: Failed to start camera sharing: %s", e.what());
     }
 }
 
 void CCameraShare::Stop() {
-    KLOG(2, "CCameraShare::Stop: Stopping share for %s", camera_.ShareCameraName());
+    KLOG(kProgress, "CCameraShare::Stop: Stopping share for %s", camera_.ShareCameraName());
     StopProcessingThread();
     pipe_.Close();
     segment_.Release();
-    KLOG(2, "CCameraShare::Stop: Stopped share for %s", camera_.ShareCameraName());
+    KLOG(kProgress, "CCameraShare::Stop: Stopped share for %s", camera_.ShareCameraName());
 }
 
 void CCameraShare::NotifyFrame() {
@@ -92,7 +92,7 @@ void CCameraShare::StopProcessingThread() {
     }
     stopEvent_.Set();
     thread_.join();
-    KLOG(2, "CCameraShare::StopProcessingThread: thread stopped, clock=%ld on port=%d",
+    KLOG(kProgress, "CCameraShare::StopProcessingThread: thread stopped, clock=%ld on port=%d",
          platform::ProcessClockMs(), camera_.SharePort());
 }
 
@@ -100,17 +100,17 @@ int CCameraShare::static_ThreadMain(CCameraShare* share) {
     if (share == nullptr) {
         return -1;
     }
-    KLOG(2, "CCameraShare::static_ThreadMain\n");
+    KLOG(kProgress, "CCameraShare::static_ThreadMain\n");
     return share->ThreadMain();
 }
 
 int CCameraShare::ThreadMain() {
     const int port = camera_.SharePort();
-    KLOG(2, "CCameraShare::ThreadMain: entering, clock=%ld on port=%d", platform::ProcessClockMs(),
-         port);
+    KLOG(kProgress, "CCameraShare::ThreadMain: entering, clock=%ld on port=%d",
+         platform::ProcessClockMs(), port);
     try {
         for (;;) {
-            KLOG(3, "CCameraShare::ThreadMain: waiting for client on port=%d", port);
+            KLOG(kDetail, "CCameraShare::ThreadMain: waiting for client on port=%d", port);
             try {
                 platform::Event& connected = pipe_.Connect();
                 platform::Event* const events[] = {&stopEvent_, &connected};
@@ -121,13 +121,13 @@ int CCameraShare::ThreadMain() {
                 if (which != 1) {
                     throw Win32Exception(platform::kErrorInvalidHandle);
                 }
-                KLOG(2, "CCameraShare::ThreadMain: client connected on port=%d", port);
+                KLOG(kProgress, "CCameraShare::ThreadMain: client connected on port=%d", port);
                 ServeClient();
                 // The client has gone: the pipe still holds its connection,
                 // which the next Connect reports before it is dropped.
             } catch (const std::exception& e) {
-                KLOG(1, "CCameraShare::ThreadMain: ERROR: %s", e.what());
-                KLOG(2, "CCameraShare::ThreadMain: Reconnecting...");
+                KLOG(kError, "CCameraShare::ThreadMain: ERROR: %s", e.what());
+                KLOG(kProgress, "CCameraShare::ThreadMain: Reconnecting...");
                 pipe_.Disconnect();
             }
         }
@@ -187,10 +187,10 @@ CCameraShare::ServeEnd CCameraShare::ServeClient() {
         } catch (const Win32Exception& e) {
             if (e.errorCode == platform::kErrorBrokenPipe ||
                 e.errorCode == platform::kErrorPipeNotConnected) {
-                KLOG(2, "CCameraShare::ThreadMain: client disconnected on port %d", port);
+                KLOG(kProgress, "CCameraShare::ThreadMain: client disconnected on port %d", port);
                 return ServeEnd::ClientGone;
             }
-            KLOG(1, "CCameraShare::ThreadMain: ERROR: %s", e.what());
+            KLOG(kError, "CCameraShare::ThreadMain: ERROR: %s", e.what());
         }
     }
 }
@@ -230,7 +230,7 @@ ShareDimensions CCameraShare::PublishedDimensions() const {
 }
 
 void CCameraShare::ProcessCommand(const ShareHeader& header) {
-    KLOG(2, "CCameraShare::ProcessCommand: type %d", header.type);
+    KLOG(kProgress, "CCameraShare::ProcessCommand: type %d", header.type);
     if (header.type != kShareTypeDimensions) {
         return;
     }
@@ -240,13 +240,13 @@ void CCameraShare::ProcessCommand(const ShareHeader& header) {
     WaitForWriteDone();
     dimensions_ = PublishedDimensions();
     WriteMessage(&dimensions_);
-    KLOG(2, "CCameraShare::ThreadMain: dimensions sent on port=%d", camera_.SharePort());
+    KLOG(kProgress, "CCameraShare::ThreadMain: dimensions sent on port=%d", camera_.SharePort());
 }
 
 void CCameraShare::SendFrame() {
-    KLOG(3, "CCameraShare::SendFrame: entered");
+    KLOG(kDetail, "CCameraShare::SendFrame: entered");
     if (!imageBuffer_.data || !segment_.IsInitialised()) {
-        KLOG(3, "CCameraShare::SendFrame: no image buffer or segment, nothing published\n");
+        KLOG(kDetail, "CCameraShare::SendFrame: no image buffer or segment, nothing published\n");
         return;
     }
     WaitForWriteDone();
@@ -258,14 +258,14 @@ void CCameraShare::SendFrame() {
                                static_cast<int>(segment_.Size() / static_cast<unsigned>(width))});
     const int columns = std::min(camera_.ShareWidth(), width);
     if (!segment_.Lock()) {
-        KLOG(1, "CCameraShare::SendFrame: ERROR: cannot take the segment's mutex\n");
+        KLOG(kError, "CCameraShare::SendFrame: ERROR: cannot take the segment's mutex\n");
         return;
     }
     // The frame is held only once the segment is ours: a client sitting on
     // the segment's mutex stalls this thread, never the camera's grabbing.
     if (!camera_.ShareBeginFrame()) {
         segment_.Unlock();
-        KLOG(3, "CCameraShare::SendFrame: the camera is still grabbing, nothing published\n");
+        KLOG(kDetail, "CCameraShare::SendFrame: the camera is still grabbing, nothing published\n");
         return;
     }
     std::uint8_t* image = segment_.View();
@@ -279,7 +279,7 @@ void CCameraShare::SendFrame() {
     camera_.ShareEndFrame();
     notice_ = ShareHeader{kShareMagic, kShareTypeFrame, 0};
     WriteMessage(&notice_);
-    KLOG(3, "CCameraShare::SendFrame: image has been written to memory");
+    KLOG(kDetail, "CCameraShare::SendFrame: image has been written to memory");
 }
 
 }  // namespace korvane

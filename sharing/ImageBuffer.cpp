@@ -14,7 +14,7 @@ bool ImageBuffer::Allocate(bool colorFlag, int imageWidth, int imageHeight) {
     const std::int64_t bytes =
         static_cast<std::int64_t>(imageWidth) * imageHeight * (colorFlag ? 3 : 1);
     if (imageWidth <= 0 || imageHeight <= 0 || bytes > std::numeric_limits<std::int32_t>::max()) {
-        KLOG(1, "ImageBuffer::Allocate: ERROR: incorrect size %d\n", static_cast<int>(bytes));
+        KLOG(kError, "ImageBuffer::Allocate: ERROR: incorrect size %d\n", static_cast<int>(bytes));
         return false;
     }
     const auto wanted = static_cast<std::int32_t>(bytes);
@@ -34,18 +34,19 @@ bool ImageBuffer::Allocate(bool colorFlag, int imageWidth, int imageHeight) {
         return true;
     }
     size = 0;
-    KLOG(1, "ImageBuffer::Allocate: ERROR: could not allocate buffer of required size %d\n",
+    KLOG(kError, "ImageBuffer::Allocate: ERROR: could not allocate buffer of required size %d\n",
          static_cast<int>(wanted));
     return false;
 }
 
 std::uint8_t* ImageBuffer::GetLine(int index) {
     if (index < 0 || index >= height) {
-        KLOG(1, "ImageBuffer::GetLine: ERROR: line index out of range: %d", index);
+        KLOG(kError, "ImageBuffer::GetLine: ERROR: line index out of range: %d", index);
         return nullptr;
     }
     if (!data) {
-        KLOG(1, "ImageBuffer::GetLine: ERROR: cannot proceed since it finds unallocated buffer\n");
+        KLOG(kError,
+             "ImageBuffer::GetLine: ERROR: cannot proceed since it finds unallocated buffer\n");
         return nullptr;
     }
     return data.get() + static_cast<std::size_t>(index) * static_cast<std::size_t>(width) *

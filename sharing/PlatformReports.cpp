@@ -7,7 +7,7 @@ namespace korvane {
 namespace {
 
 void ToLog(const char* text) {
-    KLOG(1, "%s\n", text);
+    KLOG(kError, "%s\n", text);
 }
 
 }  // namespace

@@ -20,11 +20,11 @@ bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t siz
     RoutePlatformReports();
     Release();
     if (name == nullptr || *name == '\0') {
-        KLOG(1, "CSharedMemory::CSharedMemory: ERROR: name is empty\n");
+        KLOG(kError, "CSharedMemory::CSharedMemory: ERROR: name is empty\n");
         return false;
     }
     if (!openExisting && size <= 0) {
-        KLOG(1,
+        KLOG(kError,
              "CSharedMemory::CSharedMemory: ERROR: when creating, size must be postive and "
              "non-zero\n");
         return false;
@@ -37,7 +37,7 @@ bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t siz
     const std::string mutexName = std::string(name) + "Mutex";
     auto mutex = platform::NamedMutex::Create(mutexName);
     if (!mutex) {
-        KLOG(1, "CSharedMemory::CSharedMemory: ERROR: Could not allocate mutex object %s\n",
+        KLOG(kError, "CSharedMemory::CSharedMemory: ERROR: Could not allocate mutex object %s\n",
              mutexName.c_str());
         return false;
     }
@@ -47,9 +47,10 @@ bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t siz
     const platform::ErrorCode mappingError = platform::LastError();
     if (!mapping) {
         if (mappingError == platform::kErrorInvalidHandle) {
-            KLOG(1, "CSharedMemory::CSharedMemory: ERROR: Shared memory segment already in use\n");
+            KLOG(kError,
+                 "CSharedMemory::CSharedMemory: ERROR: Shared memory segment already in use\n");
         } else {
-            KLOG(1,
+            KLOG(kError,
                  "CSharedMemory::CSharedMemory: ERROR: Unable to access shared memory segment, "
                  "err=%d\n",
                  static_cast<int>(mappingError));
@@ -57,17 +58,18 @@ bool CSharedMemory::Create(const char* name, bool openExisting, std::int32_t siz
         return false;
     }
     if (mappingError == platform::kErrorAlreadyExists) {
-        KLOG(2, "CSharedMemory::CSharedMemory: WARNING: Shared memory segment already exists\n");
+        KLOG(kProgress,
+             "CSharedMemory::CSharedMemory: WARNING: Shared memory segment already exists\n");
     }
     auto view = mapping->MapView();
     if (!view) {
-        KLOG(1,
+        KLOG(kError,
              "CSharedMemory::CSharedMemory: ERROR: Unable to map shared memory segment, err=%d\n",
              static_cast<int>(platform::LastError()));
         return false;
     }
     if (view->RegionSize() < static_cast<std::uint32_t>(size)) {
-        KLOG(1,
+        KLOG(kError,
              "CSharedMemory::CSharedMemory: ERROR: Failed allocate required size shared memory "
              "for image\n");
         return false;
@@ -98,7 +100,7 @@ void CSharedMemory::Release() {
 
 bool CSharedMemory::Lock() {
     if (!initialised_ || !mutex_) {
-        KLOG(1, "CSharedMemory::Lock: object not initialized\n");
+        KLOG(kError, "CSharedMemory::Lock: object not initialized\n");
         throw "err";
     }
     return mutex_->Lock() != platform::NamedMutex::LockResult::Failed;
@@ -106,7 +108,7 @@ bool CSharedMemory::Lock() {
 
 bool CSharedMemory::Unlock() {
     if (!initialised_ || !mutex_) {
-        KLOG(1, "CSharedMemory::Unlock: object not initialized\n");
+        KLOG(kError, "CSharedMemory::Unlock: object not initialized\n");
         throw "err";
     }
     return mutex_->Unlock();

@@ -15,7 +15,7 @@ int DialogWindow::Run() {
                           owner_, &DialogWindow::Proc, reinterpret_cast<LPARAM>(this));
     mirror_.reset();
     if (shown == -1) {
-        KLOG(1, "Dialog: ERROR: \"%s\" could not be shown (%lu)\n", dialog_.Caption().c_str(),
+        KLOG(kError, "Dialog: ERROR: \"%s\" could not be shown (%lu)\n", dialog_.Caption().c_str(),
              static_cast<unsigned long>(::GetLastError()));
     }
     return dialog_.Finished() ? dialog_.Result() : kResultCancel;
@@ -37,9 +37,9 @@ INT_PTR CALLBACK DialogWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
     try {
         return self->OnMessage(message, wParam);
     } catch (const std::exception& e) {
-        KLOG(1, "Dialog: ERROR: %s\n", e.what());
+        KLOG(kError, "Dialog: ERROR: %s\n", e.what());
     } catch (...) {
-        KLOG(1, "Dialog: ERROR: unknown exception\n");
+        KLOG(kError, "Dialog: ERROR: unknown exception\n");
     }
     return FALSE;
 }

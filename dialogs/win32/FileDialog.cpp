@@ -50,7 +50,7 @@ std::optional<std::string> ShowFileDialog(const FileDialogOptions& options, HWND
     const BOOL chosen = options.save ? ::GetSaveFileNameA(&dialog) : ::GetOpenFileNameA(&dialog);
     if (chosen == FALSE) {
         if (const DWORD error = ::CommDlgExtendedError(); error != 0) {
-            KLOG(1, "FileDialog: ERROR: \"%s\" failed (%lu)\n", options.title.c_str(),
+            KLOG(kError, "FileDialog: ERROR: \"%s\" failed (%lu)\n", options.title.c_str(),
                  static_cast<unsigned long>(error));
         }
         return std::nullopt;

@@ -53,7 +53,7 @@ int SheetWindow::Run() {
             for (const HPROPSHEETPAGE made : pages) {
                 ::DestroyPropertySheetPage(made);
             }
-            KLOG(1, "CSheet1: ERROR: page %d of \"%s\" could not be made\n", page.index,
+            KLOG(kError, "CSheet1: ERROR: page %d of \"%s\" could not be made\n", page.index,
                  caption.c_str());
             return kResultCancel;
         }
@@ -80,7 +80,7 @@ int SheetWindow::Run() {
     }
     frameMirror_.reset();
     if (shown < 0) {
-        KLOG(1, "CSheet1: ERROR: the property sheet \"%s\" could not be shown (%lu)\n",
+        KLOG(kError, "CSheet1: ERROR: the property sheet \"%s\" could not be shown (%lu)\n",
              caption.c_str(), static_cast<unsigned long>(::GetLastError()));
     }
     return sheet_.Finished() ? sheet_.Result() : kResultCancel;
@@ -111,9 +111,9 @@ INT_PTR CALLBACK SheetWindow::PageProc(HWND window, UINT message, WPARAM wParam,
     try {
         return page->sheet->OnPageMessage(*page, message, wParam, lParam);
     } catch (const std::exception& e) {
-        KLOG(1, "CSheet1: ERROR: %s\n", e.what());
+        KLOG(kError, "CSheet1: ERROR: %s\n", e.what());
     } catch (...) {
-        KLOG(1, "CSheet1: ERROR: unknown exception\n");
+        KLOG(kError, "CSheet1: ERROR: unknown exception\n");
     }
     return FALSE;
 }
@@ -223,7 +223,7 @@ void SheetWindow::CreateStatusBar() {
         0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | CCS_BOTTOM, 0, 0, 0, 0, frame_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdStatusBar)), ThisModule(), nullptr);
     if (bar == nullptr) {
-        KLOG(1, "CSheet1: ERROR: no status bar (%lu)\n",
+        KLOG(kError, "CSheet1: ERROR: no status bar (%lu)\n",
              static_cast<unsigned long>(::GetLastError()));
         return;
     }

@@ -331,7 +331,7 @@ SimConfig LoadConfig() {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         if (mustExist) {
-            KLOG(1,
+            KLOG(kError,
                  "MilSimulator::LoadConfig: WARNING: cannot read configuration %s, using the "
                  "built-in default\n",
                  path.c_str());
@@ -343,7 +343,7 @@ SimConfig LoadConfig() {
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(in.gcount()));
     if (text.size() > kMaxConfigBytes) {
-        KLOG(1,
+        KLOG(kError,
              "MilSimulator::LoadConfig: WARNING: configuration %s is larger than %zu bytes, "
              "using the built-in default\n",
              path.c_str(), kMaxConfigBytes);
@@ -353,11 +353,11 @@ SimConfig LoadConfig() {
     std::vector<ConfigProblem> problems;
     SimConfig config = ParseConfig(text, problems);
     for (const ConfigProblem& p : problems) {
-        KLOG(1, "MilSimulator::LoadConfig: WARNING: %s line %d: %s\n", path.c_str(), p.line,
+        KLOG(kError, "MilSimulator::LoadConfig: WARNING: %s line %d: %s\n", path.c_str(), p.line,
              p.message.c_str());
     }
     config.source = path;
-    KLOG(2, "MilSimulator::LoadConfig: configuration %s, %zu system(s)\n", path.c_str(),
+    KLOG(kProgress, "MilSimulator::LoadConfig: configuration %s, %zu system(s)\n", path.c_str(),
          config.systems.size());
     return config;
 }

@@ -32,11 +32,11 @@ class DriverLogTest : public ::testing::Test {
 TEST_F(DriverLogTest, FiltersByLevelWithoutFormatting) {
     int evaluated = 0;
     auto count = [&] { return ++evaluated; };
-    KLOG(3, "detail %d", count());
+    KLOG(kDetail, "detail %d", count());
     EXPECT_EQ(evaluated, 0) << "a filtered message must not evaluate its arguments";
     EXPECT_TRUE(capture.Messages().empty());
 
-    KLOG(2, "progress %d", count());
+    KLOG(kProgress, "progress %d", count());
     EXPECT_EQ(evaluated, 1);
     ASSERT_EQ(capture.Messages().size(), 1u);
 
@@ -147,7 +147,7 @@ TEST_F(DriverLogTest, ConcurrentMessagesNeverInterleave) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
             for (int i = 0; i < kPerThread; ++i) {
-                KLOG(2, "thread %d message %d", t, i);
+                KLOG(kProgress, "thread %d message %d", t, i);
             }
         });
     }
