@@ -1,7 +1,5 @@
 #include "bench/DriverHost.h"
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,38 +8,21 @@
 namespace bench {
 namespace {
 
-template <typename F>
-void Resolve(void* handle, const char* name, F& out) {
-    out = reinterpret_cast<F>(dlsym(handle, name));
-    if (out == nullptr) {
-        std::fprintf(stderr, "benchmark: export %s missing\n", name);
+korvane::loader::Driver Load() {
+    korvane::loader::Driver driver;
+    std::string error;
+    if (!driver.Load(KORVANE_LIBRARY_PATH, error)) {
+        std::fprintf(stderr, "benchmark: %s\n", error.c_str());
         std::abort();
     }
-}
-
-DriverHost Load() {
-    void* handle = dlopen(KORVANE_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        std::fprintf(stderr, "benchmark: cannot load %s: %s\n", KORVANE_LIBRARY_PATH, dlerror());
-        std::abort();
-    }
-    DriverHost d;
-    Resolve(handle, "initialize", d.initialize);
-    Resolve(handle, "finalize", d.finalize);
-    Resolve(handle, "openXELPort", d.openXELPort);
-    Resolve(handle, "closeXELPort", d.closeXELPort);
-    Resolve(handle, "doXELGrab", d.doXELGrab);
-    Resolve(handle, "getXELGrabRow", d.getXELGrabRow);
-    Resolve(handle, "setCompleteCallback", d.setCompleteCallback);
-    Resolve(handle, "setProperty", d.setProperty);
-    return d;
+    return driver;
 }
 
 }  // namespace
 
 const DriverHost& Driver() {
-    static const DriverHost d = Load();
-    return d;
+    static const korvane::loader::Driver driver = Load();
+    return driver.Api();
 }
 
 std::string MakeScratchDir() {

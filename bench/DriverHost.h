@@ -3,20 +3,11 @@
 // what a host sees.
 #include <string>
 
-#include "korvane/korvane.h"
+#include "loader/DriverLoader.h"
 
 namespace bench {
 
-struct DriverHost {
-    decltype(&::initialize) initialize = nullptr;
-    decltype(&::finalize) finalize = nullptr;
-    decltype(&::openXELPort) openXELPort = nullptr;
-    decltype(&::closeXELPort) closeXELPort = nullptr;
-    decltype(&::doXELGrab) doXELGrab = nullptr;
-    decltype(&::getXELGrabRow) getXELGrabRow = nullptr;
-    decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
-    decltype(&::setProperty) setProperty = nullptr;
-};
+using DriverHost = korvane::loader::Exports;
 
 // Loaded once per process; aborts the benchmark program when it cannot be.
 const DriverHost& Driver();

@@ -1,18 +1,20 @@
 # What `cmake --install` puts where, and how hosts find it afterwards:
-# find_package(Korvane) with the imported targets Korvane::Korvane and
-# Korvane::KorvaneShare, or pkg-config korvane / korvane-share.
+# find_package(Korvane) with the imported targets Korvane::Korvane,
+# Korvane::KorvaneShare and Korvane::KorvaneLoader, or pkg-config korvane / korvane-share.
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 target_include_directories(Korvane INTERFACE
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 target_include_directories(KorvaneShare INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_include_directories(KorvaneLoader INTERFACE $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 
-install(TARGETS Korvane KorvaneShare EXPORT KorvaneTargets
+install(TARGETS Korvane KorvaneShare KorvaneLoader EXPORT KorvaneTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES include/korvane/korvane.h include/korvane/korvane_share.h
+    include/korvane/korvane_loader.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvane)
 foreach(tool korvane-grab korvane-share korvane-lut)
     if(TARGET ${tool})

@@ -34,4 +34,12 @@ class DynamicLibrary {
     std::string path_;
 };
 
+// The folder of the running program, "." when the system cannot say.
+std::string ExecutableDirectory();
+
+// The folder of the program or library whose code holds address (a function
+// of that module), "." when the system cannot say. A library uses it to find
+// files shipped beside itself.
+std::string ModuleDirectory(const void* address);
+
 }  // namespace korvane::platform

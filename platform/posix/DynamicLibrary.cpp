@@ -1,8 +1,22 @@
 #include "platform/DynamicLibrary.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
 
 namespace korvane::platform {
+namespace {
+
+std::string DirectoryOf(const std::string& file) {
+    const auto slash = file.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+}  // namespace
 
 bool DynamicLibrary::Open(const std::string& path, std::string& error) {
     Close();
@@ -47,6 +61,27 @@ void DynamicLibrary::Close() {
         handle_ = nullptr;
     }
     path_.clear();
+}
+
+std::string ExecutableDirectory() {
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) {
+        return ".";
+    }
+    return DirectoryOf(std::string(path, static_cast<std::size_t>(n)));
+}
+
+std::string ModuleDirectory(const void* address) {
+    Dl_info info{};
+    if (dladdr(address, &info) == 0 || info.dli_fname == nullptr || *info.dli_fname == '\0') {
+        return ".";
+    }
+    char resolved[PATH_MAX];
+    if (realpath(info.dli_fname, resolved) != nullptr) {
+        return DirectoryOf(resolved);
+    }
+    return DirectoryOf(info.dli_fname);
 }
 
 }  // namespace korvane::platform

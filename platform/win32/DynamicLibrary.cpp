@@ -14,6 +14,17 @@ std::string Reason(DWORD error) {
                         : text + " (error " + std::to_string(error) + ")";
 }
 
+std::string DirectoryOf(HMODULE module) {
+    char path[MAX_PATH];
+    const DWORD n = ::GetModuleFileNameA(module, path, sizeof path);
+    if (n == 0 || n >= sizeof path) {
+        return ".";
+    }
+    const std::string file(path, n);
+    const auto slash = file.find_last_of("\\/");
+    return slash == std::string::npos ? "." : file.substr(0, slash);
+}
+
 }  // namespace
 
 bool DynamicLibrary::Open(const std::string& path, std::string& error) {
@@ -69,6 +80,20 @@ void DynamicLibrary::Close() {
         handle_ = nullptr;
     }
     path_.clear();
+}
+
+std::string ExecutableDirectory() {
+    return DirectoryOf(nullptr);
+}
+
+std::string ModuleDirectory(const void* address) {
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<LPCSTR>(address), &module)) {
+        return ".";
+    }
+    return DirectoryOf(module);
 }
 
 }  // namespace korvane::platform

@@ -1,33 +1,13 @@
 #pragma once
-// The built driver library as a host sees it: loaded with dlopen, used only
-// through its exports, resolved by name.
+// The built driver library as a host sees it: loaded by path through the
+// host-side loader, used only through its exports.
 #include <string>
 
-#include "korvane/korvane.h"
+#include "loader/DriverLoader.h"
 
 namespace korvane::test {
 
-struct DriverExports {
-    decltype(&::initialize) initialize = nullptr;
-    decltype(&::finalize) finalize = nullptr;
-    decltype(&::setSystemPath) setSystemPath = nullptr;
-    decltype(&::setDebugMsgProc) setDebugMsgProc = nullptr;
-    decltype(&::configureCamera) configureCamera = nullptr;
-    decltype(&::getXELMaxNoOfGrabbers) getXELMaxNoOfGrabbers = nullptr;
-    decltype(&::getXELMaxNoOfPorts) getXELMaxNoOfPorts = nullptr;
-    decltype(&::getXELNoOfSupportedCameras) getXELNoOfSupportedCameras = nullptr;
-    decltype(&::getXELCameraConfigNames) getXELCameraConfigNames = nullptr;
-    decltype(&::openXELPort) openXELPort = nullptr;
-    decltype(&::closeXELPort) closeXELPort = nullptr;
-    decltype(&::doXELGrab) doXELGrab = nullptr;
-    decltype(&::getXELGrabRow) getXELGrabRow = nullptr;
-    decltype(&::setHWTrigger) setHWTrigger = nullptr;
-    decltype(&::setCompleteCallback) setCompleteCallback = nullptr;
-    decltype(&::getPropertyRange) getPropertyRange = nullptr;
-    decltype(&::getProperty) getProperty = nullptr;
-    decltype(&::setProperty) setProperty = nullptr;
-    decltype(&::execCmd) execCmd = nullptr;
-};
+using DriverExports = loader::Exports;
 
 // Loads the library once per process (KORVANE_LIBRARY_PATH) and answers its
 // exports; a missing export fails the calling test.

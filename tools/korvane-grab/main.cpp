@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/korvane-grab/DriverLibrary.h"
+#include "loader/DriverLoader.h"
 #include "tools/korvane-grab/FrameWriter.h"
 #include "tools/korvane-grab/Options.h"
 
@@ -20,7 +20,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct Session {
-    grab::Driver driver;
+    korvane::loader::Driver driver;
     int port = 1;
     int width = 0;
     int height = 0;
@@ -52,15 +52,13 @@ void OnFrame(int /*grabberNo*/, int portNo) {
     // more than the rows themselves.
     std::lock_guard lock(session.mutex);
     session.frame.resize(static_cast<std::size_t>(session.width) * session.height);
-    long long failures = 0;
     const auto start = Clock::now();
-    for (int row = 0; row < session.height; ++row) {
-        std::uint8_t* dest = session.frame.data() + static_cast<std::size_t>(row) * session.width;
-        if (session.driver.getXELGrabRow(0, portNo, dest, row, 0, session.width - 1) != 1) {
-            ++failures;
-        }
-    }
+    const int rows =
+        korvane::loader::ReadFrame(session.driver.Api(), 0, portNo, session.frame.data(),
+                                   session.width, session.height, session.width);
     const auto end = Clock::now();
+    // Rows after the first refused one are not fetched: they count as failed.
+    const long long failures = session.height - std::max(rows, 0);
     session.latencyUs.push_back(
         std::chrono::duration<double, std::micro>(called - session.requested).count());
     session.rowSeconds += std::chrono::duration<double>(end - start).count();
@@ -99,8 +97,7 @@ bool WriteFrame(const grab::Options& options, long long index,
 
 int Run(const grab::Options& options) {
     std::string error;
-    std::string loadedFrom;
-    if (!grab::LoadDriver(options.library, session.driver, error, loadedFrom)) {
+    if (!session.driver.Load(options.library, error)) {
         std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
         return 2;
     }
@@ -115,9 +112,9 @@ int Run(const grab::Options& options) {
     if (!options.outDir.empty()) {
         std::filesystem::create_directories(options.outDir, ignored);
     }
-    grab::Driver& d = session.driver;
+    const korvane::loader::Exports& d = session.driver.Api();
     session.quiet = options.quiet;
-    std::printf("korvane-grab: driver %s, system path %s\n", loadedFrom.c_str(),
+    std::printf("korvane-grab: driver %s, system path %s\n", session.driver.Path().c_str(),
                 options.systemPath.c_str());
     if (d.initialize(options.systemPath.c_str(), &PrintLog) != 1) {
         std::fprintf(stderr, "korvane-grab: initialize failed\n");
