@@ -1,6 +1,8 @@
 #include "mil/sim/SimFrame.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace korvane::mil::sim {
 
@@ -28,56 +30,130 @@ std::uint32_t ToBufferDepth(std::uint32_t value, int sensorBits, int bufferBits)
 
 namespace {
 
-// One row of the ramp. Along a sensor row the value grows by a fixed step
-// per pixel, so a row is its start plus the step times the column; pixels
-// that fall outside the sensor read 0.
+// Along a sensor row the ramp grows by a fixed step per pixel modulo its
+// period, so every row, forward or mirrored, is a run of one precomputed
+// sequence: a row is written as copies out of that sequence instead of
+// arithmetic per pixel. A pattern holds the buffer values of
+// step * j (forward) or -step * j (mirrored) for j from 0, one period plus
+// a copy span long, the span a multiple of the period: a copy of up to the
+// span from any start below the period stays inside, and the next one
+// starts at the same place again.
 template <typename Out>
-void RenderRow(const FrameView& view, long long sy, int width, int bufferBits, Out* out) {
+struct RampPattern {
+    std::uint32_t period = 0;
+    std::uint32_t span = 0;
+    std::uint32_t inverse = 0;  // of the step modulo the period
+    std::vector<Out> forward;
+    std::vector<Out> mirrored;
+};
+
+template <typename Out>
+RampPattern<Out> MakePattern(int sensorBits, int bufferBits) {
+    const bool sixteen = sensorBits == 16;
+    RampPattern<Out> p;
+    p.period = sixteen ? 65536u : 256u;
+    p.span = sixteen ? 65536u : 4096u;
+    const std::uint32_t step = sixteen ? 37u : 1u;
+    // The inverse of an odd step modulo a power of two, by Newton's
+    // iteration (each round doubles the correct low bits).
+    std::uint32_t inverse = step;
+    for (int i = 0; i < 5; ++i) {
+        inverse *= 2u - step * inverse;
+    }
+    p.inverse = inverse & (p.period - 1);
+    const int shift = (sixteen && bufferBits == 8) ? 8 : 0;
+    const std::size_t length = static_cast<std::size_t>(p.period) + p.span;
+    p.forward.resize(length);
+    p.mirrored.resize(length);
+    for (std::size_t j = 0; j < length; ++j) {
+        const auto k = static_cast<std::uint32_t>(j);
+        p.forward[j] = static_cast<Out>(((step * k) & (p.period - 1)) >> shift);
+        p.mirrored[j] = static_cast<Out>(((0u - step * k) & (p.period - 1)) >> shift);
+    }
+    return p;
+}
+
+// Built on first use, once per depth pair.
+template <typename Out>
+const RampPattern<Out>& PatternFor(int sensorBits, int bufferBits) {
+    if (sensorBits == 16) {
+        static const RampPattern<Out> sixteen = MakePattern<Out>(16, bufferBits);
+        return sixteen;
+    }
+    static const RampPattern<Out> eight = MakePattern<Out>(8, bufferBits);
+    return eight;
+}
+
+// out[0, n) = pattern[j, j + n) taken modulo the period.
+template <typename Out>
+void CopyRun(const std::vector<Out>& pattern, std::uint32_t span, std::uint32_t j, long long n,
+             Out* out) {
+    while (n > 0) {
+        const long long chunk = std::min<long long>(n, span);
+        std::memcpy(out, pattern.data() + j, static_cast<std::size_t>(chunk) * sizeof(Out));
+        out += chunk;
+        n -= chunk;
+    }
+}
+
+// One row of the ramp; pixels that fall outside the sensor read 0.
+template <typename Out>
+void RenderRampRow(const FrameView& view, const RampPattern<Out>& pattern, long long sy, int width,
+                   Out* out) {
     if (sy < 0 || sy >= view.sensorHeight) {
         std::fill(out, out + width, Out{0});
         return;
     }
-    const auto y = static_cast<std::uint64_t>(sy);
+    const auto y = static_cast<std::uint32_t>(sy);
     const auto n = static_cast<std::uint64_t>(view.frame);
     const bool sixteen = view.sensorBits == 16;
-    const std::uint32_t base = sixteen ? static_cast<std::uint32_t>((101 * y + 1009 * n) & 0xFFFF)
-                                       : static_cast<std::uint32_t>((2 * y + 3 * n) & 0xFF);
     const std::uint32_t step = sixteen ? 37 : 1;
-    const std::uint32_t mask = sixteen ? 0xFFFF : 0xFF;
-    const int shift = (sixteen && bufferBits == 8) ? 8 : 0;
-    // Columns whose sensor pixel exists: offsetX + k for k in [first, last).
+    const std::uint32_t mask = pattern.period - 1;
+    const std::uint32_t base = sixteen ? static_cast<std::uint32_t>(101 * y + 1009 * n)
+                                       : static_cast<std::uint32_t>(2 * y + 3 * n);
+    // Image columns k in [first, last) show sensor column offsetX + k.
     const long long first = std::clamp(-view.offsetX, 0LL, static_cast<long long>(width));
     const long long last =
         std::clamp(view.sensorWidth - view.offsetX, first, static_cast<long long>(width));
-    std::fill(out, out + width, Out{0});
-    // Sensor column of image column x is offsetX + k with k = x, or
-    // k = width - 1 - x when mirrored.
     const std::uint32_t start = base + step * static_cast<std::uint32_t>(view.offsetX);
+    // Image column x holds value(x) at pattern index j0 + x: forward
+    // value(x) = start + step * x; mirrored x = width - 1 - k, so
+    // value(x) = start + step * (width - 1) - step * x.
+    long long lo = first;
+    long long hi = last;
+    std::uint32_t j0 = 0;
+    const std::vector<Out>* run = &pattern.forward;
     if (view.mirrorX) {
-        for (long long k = first; k < last; ++k) {
-            const auto value = ((start + step * static_cast<std::uint32_t>(k)) & mask) >> shift;
-            out[width - 1 - k] = static_cast<Out>(value);
-        }
+        lo = width - last;
+        hi = width - first;
+        const std::uint32_t top = start + step * static_cast<std::uint32_t>(width - 1);
+        j0 = ((0u - top) * pattern.inverse) & mask;
+        run = &pattern.mirrored;
     } else {
-        Out* row = out;
-        for (long long k = first; k < last; ++k) {
-            row[k] =
-                static_cast<Out>(((start + step * static_cast<std::uint32_t>(k)) & mask) >> shift);
-        }
+        j0 = (start * pattern.inverse) & mask;
+    }
+    std::fill(out, out + lo, Out{0});
+    CopyRun(*run, pattern.span, static_cast<std::uint32_t>((j0 + lo) & mask), hi - lo, out + lo);
+    std::fill(out + hi, out + width, Out{0});
+}
+
+template <typename Out>
+void RenderRamp(const FrameView& view, int width, int height, int bufferBits, Out* pixels) {
+    const RampPattern<Out>& pattern = PatternFor<Out>(view.sensorBits, bufferBits);
+    for (int y = 0; y < height; ++y) {
+        const long long sy = view.offsetY + (view.mirrorY ? height - 1 - y : y);
+        RenderRampRow(view, pattern, sy, width,
+                      pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width));
     }
 }
 
 }  // namespace
 
 void RenderFrame(const FrameView& view, int width, int height, int bufferBits, void* pixels) {
-    for (int y = 0; y < height; ++y) {
-        const long long sy = view.offsetY + (view.mirrorY ? height - 1 - y : y);
-        const std::size_t row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        if (bufferBits == 16) {
-            RenderRow(view, sy, width, bufferBits, static_cast<std::uint16_t*>(pixels) + row);
-        } else {
-            RenderRow(view, sy, width, bufferBits, static_cast<std::uint8_t*>(pixels) + row);
-        }
+    if (bufferBits == 16) {
+        RenderRamp(view, width, height, 16, static_cast<std::uint16_t*>(pixels));
+    } else {
+        RenderRamp(view, width, height, 8, static_cast<std::uint8_t*>(pixels));
     }
 }
 
