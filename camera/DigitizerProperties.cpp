@@ -96,6 +96,15 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
     }
     for (Param<int>* p : {&s.Height, &s.Width}) {
         if (p->NameEquals(name)) {
+            // Saved at once, a size the digitizer cannot give would make
+            // every later open fail: it is refused and nothing is saved.
+            const int lo = CameraSettings::SizeMinimum(*p);
+            if (value < lo || value > p->maxValue) {
+                KLOG(kError,
+                     "MilDigitizer::SetProperty: ERROR: %s=%d refused, out of range [%d, %d]\n",
+                     p->name.c_str(), value, lo, p->maxValue);
+                return false;
+            }
             {
                 std::lock_guard lock(rowMutex_);
                 p->value = value;

@@ -123,6 +123,13 @@ bool MilDigitizer::Open(int port, int* imageSize) {
 
     InquireSettings();
     settings_.Load(name_.c_str());
+    // A hand-edited file may ask for an image the digitizer cannot give;
+    // opening with it would fail now and at every later open. The corrected
+    // values are saved at close.
+    for (const CameraSettings::RangeFix& fix : settings_.FitImageArea()) {
+        KLOG(kError, "MilDigitizer::Open: WARNING: %s=%d out of range [%d, %d], using %d\n",
+             fix.name.c_str(), fix.was, fix.min, fix.max, fix.now);
+    }
     ApplySettings();
 
     if (grabThread_) {

@@ -163,4 +163,30 @@ bool CameraSettings::GetRange(const char* name, int& min, int& max) const {
     return true;
 }
 
+int CameraSettings::SizeMinimum(const Param<int>& size) {
+    return size.maxValue < size.minValue ? size.maxValue : size.minValue;
+}
+
+int CameraSettings::OffsetLimit(const Param<int>& offset, const Param<int>& size) {
+    const long long room = static_cast<long long>(size.maxValue) - size.value;
+    return room < offset.minValue ? offset.minValue : static_cast<int>(room);
+}
+
+std::vector<CameraSettings::RangeFix> CameraSettings::FitImageArea() {
+    std::vector<RangeFix> fixes;
+    auto fit = [&fixes](Param<int>& p, int lo, int hi) {
+        if (p.value < lo || p.value > hi) {
+            const int was = p.value;
+            p.value = p.value < lo ? lo : hi;
+            fixes.push_back({p.name, was, p.value, lo, hi});
+        }
+    };
+    // The sizes first: the offsets' room depends on them.
+    fit(Width, SizeMinimum(Width), Width.maxValue);
+    fit(Height, SizeMinimum(Height), Height.maxValue);
+    fit(OffsetX, OffsetX.minValue, OffsetLimit(OffsetX, Width));
+    fit(OffsetY, OffsetY.minValue, OffsetLimit(OffsetY, Height));
+    return fixes;
+}
+
 }  // namespace korvane

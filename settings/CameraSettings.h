@@ -4,6 +4,7 @@
 // file. Member names are the INI keys (and the host's property names).
 #include <array>
 #include <string>
+#include <vector>
 
 #include "settings/Param.h"
 
@@ -35,6 +36,29 @@ class CameraSettings {
     // (library units: value x 1,000,000) and Shift16bit. False for a null
     // name or any other setting.
     bool GetRange(const char* name, int& min, int& max) const;
+
+    // A setting of the image area that was out of its limits and what it
+    // was brought to.
+    struct RangeFix {
+        std::string name;
+        int was;
+        int now;
+        int min;
+        int max;
+    };
+
+    // Brings Width and Height into their limits (the maximum is the
+    // digitizer's size, set at open), then each offset into the room the
+    // image leaves on the sensor, so that the digitizer and the grab buffer
+    // accept what the settings ask for. Answers the corrections made.
+    std::vector<RangeFix> FitImageArea();
+
+    // The smallest size: the catalogue's, or all of a sensor smaller than that.
+    static int SizeMinimum(const Param<int>& size);
+
+    // The room the offset leaves beside an image of the setting's current
+    // size: from the offset's minimum to the size's maximum less the size.
+    static int OffsetLimit(const Param<int>& offset, const Param<int>& size);
 
     Param<int> OffsetX{"OffsetX", 0, 0, 1280};
     Param<int> OffsetY{"OffsetY", 0, 0, 960};

@@ -81,6 +81,46 @@ TEST_F(OpenCloseTest, IniValuesWinOverTheDigitizersAndSizeFollowsThem) {
     EXPECT_EQ(gain, 17);
 }
 
+// A hand-edited file asking for more than the digitizer has: the camera
+// still opens, each correction is a warning and the corrected values are
+// what the next close saves.
+TEST_F(OpenCloseTest, StoredImageAreaOutOfRangeIsCorrectedAtOpenAndSavedAtClose) {
+    UseSimulator(SimOneBoard(1, 640, 480));
+    WriteIni("[Camera 1]\nLogLevel=1\nOffsetX=9000\nOffsetY=-3\nWidth=99999\nHeight=5\n");
+    ASSERT_EQ(Initialize(), 1);
+    EXPECT_EQ(OpenCamera("Camera 1", 1), (std::vector<int>{640, 10}));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::Open: WARNING: Width=99999 out of range [10, 640], using 640\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Open: WARNING: Height=5 out of range [10, 480], using 10\n"));
+    // The offsets get the room the corrected sizes leave on the sensor.
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Open: WARNING: OffsetX=9000 out of range [0, 0], using 0\n"));
+    EXPECT_TRUE(
+        log_.Contains("MilDigitizer::Open: WARNING: OffsetY=-3 out of range [0, 470], using 0\n"));
+    EXPECT_NE(ReadIni().find("Width=99999"), std::string::npos) << "saved at close, not before";
+    d().closeXELPort(0, 1);
+    EXPECT_NE(ReadIni().find(test::ProfileText("OffsetX=0\nOffsetY=0\nWidth=640\nHeight=10\n")),
+              std::string::npos)
+        << ReadIni();
+    log_.Clear();
+    EXPECT_EQ(OpenCamera("Camera 1", 1), (std::vector<int>{640, 10}));
+    EXPECT_FALSE(log_.Contains("out of range")) << "nothing left to correct";
+}
+
+TEST_F(OpenCloseTest, StoredOffsetsWithinTheSensorAreKept) {
+    UseSimulator(SimOneBoard(1, 640, 480));
+    WriteIni("[Camera 1]\nLogLevel=4\nOffsetX=340\nOffsetY=481\nWidth=300\nHeight=100\n");
+    ASSERT_EQ(Initialize(), 1);
+    EXPECT_EQ(OpenCamera("Camera 1", 1), (std::vector<int>{300, 100}));
+    EXPECT_TRUE(log_.Contains("MilDigitizer::ParamControl(4024): OffsetX=340"))
+        << "340 + 300 fills the sensor exactly";
+    EXPECT_FALSE(log_.Contains("OffsetX=340 out of range"));
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::Open: WARNING: OffsetY=481 out of range [0, 380], using 380\n"));
+    EXPECT_TRUE(log_.Contains("MilDigitizer::ParamControl(4025): OffsetY=380"));
+}
+
 TEST_F(OpenCloseTest, RelativeDcfFallsBackToDefaultWithAWarning) {
     WriteIni("[Camera 1]\nLogLevel=4\nDCF_FILE=missing.dcf\n");
     const bool logged = AnswerNoticeWhereABoxWouldShow();

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tests/support/HostFixture.h"
+#include "tests/support/PlatformText.h"
 
 namespace korvane::test {
 namespace {
@@ -88,6 +89,34 @@ TEST_F(PropertiesTest, RangesOfTheFourNames) {
     lo = hi = 99;
     EXPECT_EQ(d().getPropertyRange(0, 2, "Width", &lo, &hi), 0);
     EXPECT_EQ(lo, 99) << "unknown names leave the outputs alone";
+}
+
+// A size the digitizer cannot give is refused before it is saved: saved,
+// it would make every later open of the camera fail.
+TEST_F(PropertiesTest, SizesOutsideTheDigitizersAreRefusedAndNotSaved) {
+    UseSimulator(SimOneBoard(1, 640, 480));
+    Open("[Camera 1]\nLogLevel=1\n");
+    const std::string before = ReadIni();
+    EXPECT_EQ(d().setProperty(0, 2, "Width", 99999), 0);
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::SetProperty: ERROR: Width=99999 refused, out of range [10, 640]\n"));
+    EXPECT_EQ(d().setProperty(0, 2, "width", 641), 0) << "one past the digitizer's width";
+    EXPECT_EQ(d().setProperty(0, 2, "Height", 9), 0) << "below the catalogue's minimum";
+    EXPECT_TRUE(log_.Contains(
+        "MilDigitizer::SetProperty: ERROR: Height=9 refused, out of range [10, 480]\n"));
+    EXPECT_EQ(d().setProperty(0, 2, "Height", -1), 0);
+    EXPECT_EQ(ReadIni(), before) << "nothing saved";
+    EXPECT_EQ(Get("Width"), 640);
+    EXPECT_EQ(Get("Height"), 480);
+    // The limits themselves are sizes the camera can give.
+    ASSERT_EQ(d().setProperty(0, 2, "Width", 10), 1);
+    ASSERT_EQ(d().setProperty(0, 2, "Height", 480), 1);
+    EXPECT_NE(ReadIni().find(test::ProfileText("Width=10\nHeight=480\n")), std::string::npos);
+    d().closeXELPort(0, 2);
+    int size[2] = {0, 0};
+    ASSERT_EQ(d().openXELPort(0, 2, "Camera 1", size), 1);
+    EXPECT_EQ(size[0], 10);
+    EXPECT_EQ(size[1], 480);
 }
 
 TEST_F(PropertiesTest, StoreValueThenMdigControl) {

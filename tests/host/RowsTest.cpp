@@ -79,16 +79,19 @@ TEST_F(RowsTest, RequestsOutsideTheImageAreRefused) {
 
 TEST_F(RowsTest, SizeChangedWhileOpenNeverReachesPastTheBuffer) {
     UseSimulator(SimOneBoard(1, 64, 16, 8));
-    OpenAndGrab("[Camera 1]\nLogLevel=4\n");
-    ASSERT_EQ(d().setProperty(0, 1, "Width", 640), 1);
-    ASSERT_EQ(d().setProperty(0, 1, "Height", 480), 1);
-    std::vector<unsigned char> wide(640, 0);
-    EXPECT_EQ(d().getXELGrabRow(0, 1, wide.data(), 0, 0, 639), 0);
-    EXPECT_EQ(d().getXELGrabRow(0, 1, wide.data(), 100, 0, 63), 0);
-    EXPECT_EQ(Row(1, 15, 0, 63).size(), 64u) << "rows inside the buffer still work";
+    OpenAndGrab("[Camera 1]\nLogLevel=4\nWidth=32\nHeight=10\n");
+    ASSERT_EQ(size_, (std::vector<int>{32, 10}));
+    ASSERT_EQ(d().setProperty(0, 1, "Width", 64), 1);
+    ASSERT_EQ(d().setProperty(0, 1, "Height", 16), 1);
+    std::vector<unsigned char> wide(64, 0);
+    EXPECT_EQ(d().getXELGrabRow(0, 1, wide.data(), 0, 0, 63), 0);
+    EXPECT_EQ(d().getXELGrabRow(0, 1, wide.data(), 12, 0, 31), 0);
+    EXPECT_EQ(Row(1, 9, 0, 31).size(), 32u) << "rows inside the buffer still work";
     // The new size reaches the buffers at the next open.
     d().closeXELPort(0, 1);
-    EXPECT_NE(ReadIni().find("Width=640"), std::string::npos);
+    EXPECT_NE(ReadIni().find("Width=64"), std::string::npos);
+    size_ = OpenCamera("Camera 1", 1);
+    EXPECT_EQ(size_, (std::vector<int>{64, 16}));
 }
 
 TEST_F(RowsTest, EightBitShiftDarkens) {
@@ -146,8 +149,9 @@ TEST_F(RowsTest, DepthChangeWhileOpenKeepsTheBufferDepthUntilReopen) {
 
 TEST_F(RowsTest, FlipsAndOffsetsReachTheFrame) {
     UseSimulator(SimOneBoard(1, 64, 16, 8));
-    OpenAndGrab("[Camera 1]\nLogLevel=4\nOffsetX=4\nOffsetY=2\nWidth=32\nHeight=8\nDirectionX=1\n");
-    ASSERT_EQ(size_, (std::vector<int>{32, 8}));
+    OpenAndGrab(
+        "[Camera 1]\nLogLevel=4\nOffsetX=4\nOffsetY=2\nWidth=32\nHeight=10\nDirectionX=1\n");
+    ASSERT_EQ(size_, (std::vector<int>{32, 10}));
     const auto row = Row(1, 1, 0, 31);
     ASSERT_EQ(row.size(), 32u);
     for (int x = 0; x < 32; ++x) {
