@@ -7,7 +7,7 @@
 //                       are echoed as "log <text>"
 //   inisave PATH        open Camera 1 and set Width over and over (every
 //                       set saves the INI file) until killed
-//   iniwrite PATH       open Camera 1, set Width to 321, close, finalize
+//   iniwrite PATH       open Camera 1, set Width to 40, close, finalize
 //   hold NAME           take the mutex of segment NAME and keep it
 //   follow NAME         connect to share NAME and copy every frame told
 //   sleep MS
@@ -98,14 +98,14 @@ int RunPeer(const std::string& script) {
             }
             Say("saving");
             for (int i = 0;; ++i) {
-                Driver().setProperty(0, 1, "Width", 100 + i % 50);
+                Driver().setProperty(0, 1, "Width", 10 + i % 50);
             }
         } else if (word == "iniwrite") {
             std::string path;
             in >> path;
             int size[2] = {0, 0};
             const bool opened = OpenCamera1(path, 1, size, &EchoLog);
-            const int set = Driver().setProperty(0, 1, "Width", 321);
+            const int set = Driver().setProperty(0, 1, "Width", 40);
             Driver().closeXELPort(0, 1);
             Driver().finalize();
             Say("result " + std::to_string(opened ? 1 : 0) + " " + std::to_string(set));

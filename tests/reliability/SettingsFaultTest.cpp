@@ -54,7 +54,7 @@ TEST_F(SettingsFaultTest, ProcessKilledWhileSavingLeavesAReadableIni) {
 
         const std::string text = ReadIni();
         const int width = IniWidth(text);
-        EXPECT_TRUE(width == 64 || (width >= 100 && width < 150))
+        EXPECT_TRUE(width == 64 || (width >= 10 && width < 60))
             << "round " << round << ": unreadable INI:\n"
             << text;
         EXPECT_NE(text.find(NativeLines("[Other]\nKeep=this line\n")), std::string::npos) << text;
