@@ -30,7 +30,8 @@
 extern "C" {
 #endif
 
-/* Receives every emitted log message; the text is valid during the call. */
+/* Receives every emitted log message, in two calls per message: first its
+   time stamp, then the message text. Each text is valid during its call. */
 typedef void(KORVANE_CALL* DebugMsgProc)(const char* text);
 /* Called on the grab thread when a frame is in memory: grabber 0, port. */
 typedef void(KORVANE_CALL* CompleteCallback)(int grabberNo, int portNo);

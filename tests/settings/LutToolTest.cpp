@@ -58,19 +58,35 @@ TEST_F(LutToolTest, WritesAFileTheCameraCanLoad) {
     EXPECT_EQ((*table)[4095], 255);
 }
 
+// Every mistake on the command line is a usage error, status 2, as in the
+// other tools.
 TEST_F(LutToolTest, RefusesInvalidRangesAndArguments) {
     const std::string out = dir_.File("bad.csv");
     ToolRun run = RunTool("--lsb 8 --msb 8 --out '" + out + "'");
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("must be below"), std::string::npos) << run.output;
     run = RunTool("--msb 20 --out '" + out + "'");
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("[0..15]"), std::string::npos) << run.output;
     run = RunTool("--steepness 2x --out '" + out + "'");
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);
     run = RunTool("--frobnicate");
-    EXPECT_NE(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 2);
     EXPECT_FALSE(std::filesystem::exists(out));
+    // Without --out or --plot the bad range is still what is named.
+    run = RunTool("--lsb 12 --msb 4");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("--lsb 12 must be below --msb 4"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("nothing to do"), std::string::npos) << run.output;
+    run = RunTool("");
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.output.find("nothing to do"), std::string::npos) << run.output;
+}
+
+TEST_F(LutToolTest, AFileThatCannotBeWrittenFailsTheRun) {
+    const ToolRun run = RunTool("--out '" + dir_.File("no-such-folder/lut.csv") + "'");
+    EXPECT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_NE(run.output.find("could not write"), std::string::npos) << run.output;
 }
 
 TEST_F(LutToolTest, PlotsTheCurve) {

@@ -407,14 +407,14 @@ TEST_F(CameraShareTest, TheShareToolReceivesAndSavesFrames) {
     source_.SetFrame(1);
     ASSERT_TRUE(PublishFrame(share, source_));
     // The second frame after the tool has taken the first.
-    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(out.File("frame-000001.pgm")); }));
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(out.File("frame-00000.pgm")); }));
     source_.SetFrame(2);
     ASSERT_TRUE(PublishFrame(share, source_));
     const auto summary = client.ReadUntil("received ");
     ASSERT_TRUE(summary);
     EXPECT_EQ(summary->rfind("received 2 frames", 0), 0u) << *summary;
     EXPECT_EQ(client.Wait(), 0);
-    const std::string pgm = ReadFile(out.File("frame-000002.pgm"));
+    const std::string pgm = ReadFile(out.File("frame-00001.pgm"));
     const std::string header = "P5\n64 48\n255\n";
     ASSERT_EQ(pgm.size(), header.size() + kWidth * kHeight);
     EXPECT_EQ(pgm.substr(0, header.size()), header);
@@ -437,9 +437,9 @@ TEST_F(CameraShareTest, TheShareToolExitsCleanlyWhenTheShareStops) {
     EXPECT_EQ(client.Wait(), 0);
 
     ShareProcess missing(tool, {"--name", "Nobody"});
-    EXPECT_EQ(missing.Wait(), 2);
+    EXPECT_EQ(missing.Wait(), 1) << "the run failed";
     ShareProcess usage(tool, {"--frames", "x"});
-    EXPECT_EQ(usage.Wait(), 1);
+    EXPECT_EQ(usage.Wait(), 2) << "a usage error";
     ShareProcess help(tool, {"--help"});
     EXPECT_EQ(help.ReadLine(), "usage: korvane-share --name NAME [options]");
     EXPECT_EQ(help.Wait(), 0);

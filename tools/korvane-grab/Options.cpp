@@ -35,11 +35,21 @@ const char* Usage() {
            "  --frames N          grab N frames, one at a time (default: 10)\n"
            "  --continuous        grab continuously instead ...\n"
            "  --seconds S         ... for S seconds (default: 5)\n"
-           "  --set NAME=VALUE    set a property before grabbing (repeatable)\n"
-           "  --out DIR           write every frame as PGM (and PNG when available) into DIR\n"
-           "  --library PATH      the driver library to load (default: next to this tool)\n"
-           "  --quiet             do not print the driver's log lines\n"
+           "  --set NAME=VALUE    set a property before grabbing (repeatable); a refused\n"
+           "                      one ends the run with status 1 ...\n"
+           "  --keep-going        ... unless this is given\n"
+           "  --out DIR           write the frames into DIR as frame-00000.pgm, frame-00001.pgm,\n"
+           "                      ... (and .png when available)\n"
+           "  --library PATH      the driver library to load (default: $KORVANE_LIBRARY, else\n"
+           "                      beside this tool, else ../lib beside it, else the library\n"
+           "                      of the build that made the tool; the line 'driver ...' says\n"
+           "                      which one was loaded)\n"
+           "  --quiet             print only the closing summary, and on a failure the\n"
+           "                      driver's error and warning lines of the failed step\n"
            "  --help              this text\n"
+           "\n"
+           "Exit status: 0 success, 1 the run failed (library, camera, property, grab or\n"
+           "rows), 2 a usage error (unknown option, bad value, unusable --system-path).\n"
            "\n"
            "Examples:\n"
            "  korvane-grab --list\n"
@@ -67,6 +77,8 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.continuous = true;
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--keep-going") {
+            options.keepGoing = true;
         } else if (arg == "--system-path" || arg == "--camera" || arg == "--out" ||
                    arg == "--library") {
             if (!next(value)) {

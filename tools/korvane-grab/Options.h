@@ -16,7 +16,8 @@ struct Options {
     std::vector<std::pair<std::string, int>> properties;
     std::string outDir;  // empty: frames are not written
     bool list = false;
-    bool quiet = false;  // driver log lines not printed
+    bool quiet = false;      // only the summary and the reasons of a failure
+    bool keepGoing = false;  // grab even when a --set was refused
     bool help = false;
 };
 

@@ -39,10 +39,62 @@ struct Session {
 
 Session session;
 
+// In quiet mode the driver's failure lines of the step under way are kept,
+// so that a failing step can still say why. The driver calls the callback
+// twice per message, first with the time stamp, then with the text; it may
+// call from its own threads.
+struct QuietLog {
+    std::mutex mutex;
+    bool expectStamp = true;
+    std::string stamp;
+    std::vector<std::string> failures;
+};
+
+QuietLog quietLog;
+
 void PrintLog(const char* text) {
-    // The driver hands each message as a time stamp, then the text.
     if (!session.quiet) {
         std::fputs(text, stdout);
+        return;
+    }
+    std::lock_guard lock(quietLog.mutex);
+    const bool isStamp = quietLog.expectStamp;
+    quietLog.expectStamp = !quietLog.expectStamp;
+    if (isStamp) {
+        quietLog.stamp = text;
+        return;
+    }
+    const std::string line = text;
+    // Errors and warnings are what the driver logs at its first level.
+    if (line.find("ERROR") != std::string::npos || line.find("WARNING") != std::string::npos) {
+        quietLog.failures.push_back(quietLog.stamp + line);
+    }
+}
+
+// A new step: failure lines of earlier steps are no reason for this one.
+void BeginStep() {
+    std::lock_guard lock(quietLog.mutex);
+    quietLog.failures.clear();
+}
+
+// The step failed: in quiet mode its kept failure lines go to standard
+// error first (otherwise they were printed as they came).
+void ReportStepFailure() {
+    std::lock_guard lock(quietLog.mutex);
+    for (const std::string& line : quietLog.failures) {
+        std::fputs(line.c_str(), stderr);
+        if (line.empty() || line.back() != '\n') {
+            std::fputc('\n', stderr);
+        }
+    }
+    quietLog.failures.clear();
+}
+
+// Progress that --quiet leaves out.
+template <typename... Args>
+void Progress(const char* format, Args... args) {
+    if (!session.quiet) {
+        std::printf(format, args...);
     }
 }
 
@@ -99,7 +151,7 @@ int Run(const grab::Options& options) {
     std::string error;
     if (!session.driver.Load(options.library, error)) {
         std::fprintf(stderr, "korvane-grab: %s\n", error.c_str());
-        return 2;
+        return 1;
     }
     // The folders are made as needed; whether they are usable is what counts.
     std::error_code ignored;
@@ -114,23 +166,28 @@ int Run(const grab::Options& options) {
     }
     const korvane::loader::Exports& d = session.driver.Api();
     session.quiet = options.quiet;
-    std::printf("korvane-grab: driver %s, system path %s\n", session.driver.Path().c_str(),
-                options.systemPath.c_str());
+    Progress("korvane-grab: driver %s, system path %s\n", session.driver.Path().c_str(),
+             options.systemPath.c_str());
+    BeginStep();
     if (d.initialize(options.systemPath.c_str(), &PrintLog) != 1) {
+        ReportStepFailure();
         std::fprintf(stderr, "korvane-grab: initialize failed\n");
         return 1;
     }
     const int count = d.getXELNoOfSupportedCameras();
     char** names = d.getXELCameraConfigNames();
-    std::printf("korvane-grab: %d camera(s)\n", count);
-    for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
-        std::printf("  %s\n", names[i]);
+    if (options.list || !options.quiet) {
+        std::printf("korvane-grab: %d camera(s)\n", count);
+        for (int i = 0; names != nullptr && names[i] != nullptr; ++i) {
+            std::printf("  %s\n", names[i]);
+        }
     }
     if (options.list) {
         d.finalize();
         return 0;
     }
     if (count == 0 || names == nullptr || names[0] == nullptr) {
+        ReportStepFailure();
         std::fprintf(stderr, "korvane-grab: no camera found\n");
         d.finalize();
         return 1;
@@ -138,18 +195,34 @@ int Run(const grab::Options& options) {
     const std::string camera = options.camera.empty() ? names[0] : options.camera;
     int size[2] = {0, 0};
     session.port = options.port;
+    BeginStep();
     if (d.openXELPort(0, options.port, camera.c_str(), size) != 1) {
-        std::fprintf(stderr, "korvane-grab: cannot open '%s' on port %d (see the log above)\n",
+        ReportStepFailure();
+        std::fprintf(stderr,
+                     "korvane-grab: cannot open '%s' on port %d (the driver's reason is above)\n",
                      camera.c_str(), options.port);
         d.finalize();
         return 1;
     }
-    std::printf("korvane-grab: %s open on port %d, %d x %d\n", camera.c_str(), options.port,
-                size[0], size[1]);
+    Progress("korvane-grab: %s open on port %d, %d x %d\n", camera.c_str(), options.port, size[0],
+             size[1]);
+    bool refused = false;
     for (const auto& [name, value] : options.properties) {
+        BeginStep();
         if (d.setProperty(0, options.port, name.c_str(), value) != 1) {
+            ReportStepFailure();
             std::fprintf(stderr, "korvane-grab: property %s=%d was refused\n", name.c_str(), value);
+            refused = true;
         }
+    }
+    // A refused setting would make the frames something else than asked for.
+    if (refused && !options.keepGoing) {
+        std::fprintf(stderr,
+                     "korvane-grab: not grabbing because of the refused --set (--keep-going "
+                     "grabs anyway)\n");
+        d.closeXELPort(0, options.port);
+        d.finalize();
+        return 1;
     }
     // Width and Height may have changed; rows follow the current settings.
     int w = size[0];
@@ -183,7 +256,7 @@ int Run(const grab::Options& options) {
                 lock.lock();
             }
             session.requested = Clock::now();
-            if (Clock::now() - lastProgress > std::chrono::seconds(1)) {
+            if (!options.quiet && Clock::now() - lastProgress > std::chrono::seconds(1)) {
                 lastProgress = Clock::now();
                 std::fprintf(stderr, "korvane-grab: %lld frames\n", session.completed);
             }
@@ -195,7 +268,9 @@ int Run(const grab::Options& options) {
             const long long before = session.completed;
             session.requested = Clock::now();
             lock.unlock();
+            BeginStep();
             if (d.doXELGrab(0, options.port) != 1) {
+                ReportStepFailure();
                 std::fprintf(stderr, "korvane-grab: grab %d was refused\n", i + 1);
                 status = 1;
                 break;
@@ -203,6 +278,8 @@ int Run(const grab::Options& options) {
             lock.lock();
             if (!session.done.wait_for(lock, std::chrono::seconds(10),
                                        [&] { return session.completed > before; })) {
+                lock.unlock();
+                ReportStepFailure();
                 std::fprintf(stderr, "korvane-grab: no callback within 10 s for grab %d\n", i + 1);
                 status = 1;
                 break;
@@ -212,7 +289,7 @@ int Run(const grab::Options& options) {
             if (!options.outDir.empty() && WriteFrame(options, written, pixels)) {
                 ++written;
             }
-            if (Clock::now() - lastProgress > std::chrono::seconds(1)) {
+            if (!options.quiet && Clock::now() - lastProgress > std::chrono::seconds(1)) {
                 lastProgress = Clock::now();
                 std::fprintf(stderr, "korvane-grab: %d of %d frames\n", i + 1, options.frames);
             }

@@ -46,7 +46,10 @@ const char* const kUsage =
     "  korvane-lut --lsb 4 --msb 12 --steepness 10 --out dark.csv --plot\n"
     "  korvane-lut --msb 10 --plot\n"
     "\n"
-    "To use a file, set the camera's LUT_FILE to it, lutcolumn to ln and UseLUT to 1.\n";
+    "To use a file, set the camera's LUT_FILE to it, lutcolumn to ln and UseLUT to 1.\n"
+    "\n"
+    "Exit status: 0 success, 1 the run failed (the file could not be written),\n"
+    "2 a usage error (unknown option, bad value or range, nothing to do).\n";
 
 bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -20,15 +20,16 @@ int main(int argc, char** argv) {
         std::fputs(lut::kUsage, stdout);
         return 0;
     }
+    // A bad range is named first: it is wrong whatever else is asked for.
+    error = lut::ValidateRange(options);
+    if (!error.empty()) {
+        std::fprintf(stderr, "korvane-lut: invalid range: %s\n", error.c_str());
+        return 2;
+    }
     if (options.out.empty() && !options.plot) {
         std::fprintf(stderr, "korvane-lut: nothing to do: give --out FILE and/or --plot\n\n%s",
                      lut::kUsage);
         return 2;
-    }
-    error = lut::ValidateRange(options);
-    if (!error.empty()) {
-        std::fprintf(stderr, "korvane-lut: invalid range: %s\n", error.c_str());
-        return 1;
     }
     if (options.plot) {
         std::fputs(lut::PlotCurve(options.lsb, options.msb, options.steepness).c_str(), stdout);

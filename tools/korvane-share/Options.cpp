@@ -24,7 +24,8 @@ const char* UsageText() {
            "  --name NAME          the camera's share name (its ShareName setting)\n"
            "  --frames N           stop after N frames (default: until Ctrl-C or the\n"
            "                       camera stops sharing)\n"
-           "  --save-every N       write every Nth frame as a PGM file (needs --out)\n"
+           "  --save-every N       write every Nth frame as a PGM file (needs --out), named\n"
+           "                       frame-00000.pgm, frame-00001.pgm, ... in the order written\n"
            "  --out DIR            folder for the PGM files (created when missing)\n"
            "  --connect-timeout MS keep trying to connect for MS milliseconds (default 0)\n"
            "  --answer-timeout MS  wait MS milliseconds for the image size (default 5000)\n"
@@ -37,8 +38,9 @@ const char* UsageText() {
            "  korvane-share --name Line1 --frames 100 --save-every 10 --out /tmp/frames\n"
            "  korvane-share --name Line1 --connect-timeout 10000 --quiet\n"
            "\n"
-           "exit codes: 0 done (frames received, Ctrl-C, or the camera stopped sharing),\n"
-           "1 wrong command line, 2 cannot connect, 3 cannot save a frame, 4 share error.\n";
+           "exit status: 0 done (frames received, Ctrl-C, or the camera stopped sharing),\n"
+           "1 the run failed (cannot connect), 2 a usage error (wrong command line);\n"
+           "3 cannot save a frame, 4 share error.\n";
 }
 
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {

@@ -21,7 +21,9 @@ void OnSignal(int) {
 
 constexpr int kPollMs = 200;
 
-enum ExitCode { kExitOk = 0, kExitUsage = 1, kExitConnect = 2, kExitSave = 3, kExitShare = 4 };
+// The tools' one convention: 0 success, 1 the run failed, 2 a usage error;
+// this tool also tells the later failures apart.
+enum ExitCode { kExitOk = 0, kExitConnect = 1, kExitUsage = 2, kExitSave = 3, kExitShare = 4 };
 
 void LogLine(const char* text) {
     std::fputs(text, stderr);
@@ -127,6 +129,7 @@ int main(int argc, char** argv) {
     auto lastReport = start;
     std::uint64_t frames = 0;
     std::uint64_t framesAtReport = 0;
+    std::uint64_t saved = 0;
     int exitCode = kExitOk;
     while (!stopRequested && (options.frames == 0 || frames < options.frames)) {
         const int rc = korvane_share_wait_frame(share.get(), kPollMs);
@@ -147,14 +150,17 @@ int main(int argc, char** argv) {
                     break;
                 }
                 char file[64];
-                std::snprintf(file, sizeof file, "frame-%06llu.pgm",
-                              static_cast<unsigned long long>(frames));
+                // Named as korvane-grab names its frames: numbered from 0 in
+                // the order written.
+                std::snprintf(file, sizeof file, "frame-%05llu.pgm",
+                              static_cast<unsigned long long>(saved));
                 const std::string path = (std::filesystem::path(options.outDir) / file).string();
                 if (!sharetool::WritePgm(path, image.data(), width, height, error)) {
                     std::fprintf(stderr, "korvane-share: %s\n", error.c_str());
                     exitCode = kExitSave;
                     break;
                 }
+                ++saved;
             }
         }
         const auto now = std::chrono::steady_clock::now();
