@@ -32,6 +32,15 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/KorvaneConfigVersion.cmak
 install(FILES ${PROJECT_BINARY_DIR}/KorvaneConfig.cmake ${PROJECT_BINARY_DIR}/KorvaneConfigVersion.cmake
     DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Korvane)
 
+# The prefix as seen from the installed .pc file: the prefix given to
+# `cmake --install --prefix` is not known when the files are configured.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}")
+    set(KORVANE_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+    file(RELATIVE_PATH korvane_pc_up "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+    string(REGEX REPLACE "/$" "" korvane_pc_up "${korvane_pc_up}")
+    set(KORVANE_PC_PREFIX "\${pcfiledir}/${korvane_pc_up}")
+endif()
 foreach(pc korvane korvane-share)
     configure_file(cmake/${pc}.pc.in ${PROJECT_BINARY_DIR}/${pc}.pc @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
