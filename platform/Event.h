@@ -2,7 +2,6 @@
 // Kernel-style events: auto-reset or manual-reset, set, reset, pulse, and one
 // wait over several events in priority order.
 #include <cstddef>
-#include <list>
 #include <span>
 
 namespace korvane::platform {
@@ -37,17 +36,26 @@ class Event {
     struct Waiter;
 
   private:
+    // One waiting thread's entry on one event; it lives in the waiter's
+    // frame, so that waiting allocates nothing (a thread about to wait holds
+    // no memory that only a half-finished allocation points to).
     struct Registration {
-        Waiter* waiter;
-        int index;
+        Waiter* waiter = nullptr;
+        int index = 0;
+        Registration* prev = nullptr;
+        Registration* next = nullptr;
     };
     struct Wakeups;
     bool TakeSignal();
     void Release(bool all, Wakeups& wakeups);
+    // Called with the lock held; waiters are served in the order they came.
+    void Link(Registration& reg);
+    void Unlink(Registration& reg);
 
     Mode mode_;
     bool signalled_;
-    std::list<Registration> waiters_;
+    Registration* head_ = nullptr;
+    Registration* tail_ = nullptr;
 #if defined(_WIN32)
   public:
     // The kernel event object, for overlapped I/O started on it.

@@ -1,5 +1,6 @@
 #include "platform/Event.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -70,11 +71,28 @@ bool Event::TakeSignal() {
 
 // Fires waiting threads; called with the lock held, they are woken once
 // wakeups goes out of scope after the lock.
+void Event::Link(Registration& reg) {
+    reg.prev = tail_;
+    reg.next = nullptr;
+    if (tail_ != nullptr) {
+        tail_->next = &reg;
+    } else {
+        head_ = &reg;
+    }
+    tail_ = &reg;
+}
+
+void Event::Unlink(Registration& reg) {
+    (reg.prev != nullptr ? reg.prev->next : head_) = reg.next;
+    (reg.next != nullptr ? reg.next->prev : tail_) = reg.prev;
+    reg.prev = reg.next = nullptr;
+}
+
 void Event::Release(bool all, Wakeups& wakeups) {
-    for (auto& reg : waiters_) {
-        if (reg.waiter->fired < 0) {
-            reg.waiter->fired = reg.index;
-            wakeups.Add(*reg.waiter);
+    for (Registration* reg = head_; reg != nullptr; reg = reg->next) {
+        if (reg->waiter->fired < 0) {
+            reg->waiter->fired = reg->index;
+            wakeups.Add(*reg->waiter);
             if (!all) {
                 return;
             }
@@ -90,10 +108,10 @@ void Event::Set() {
         Release(true, wakeups);
         return;
     }
-    for (auto& reg : waiters_) {
-        if (reg.waiter->fired < 0) {
-            reg.waiter->fired = reg.index;
-            wakeups.Add(*reg.waiter);
+    for (Registration* reg = head_; reg != nullptr; reg = reg->next) {
+        if (reg->waiter->fired < 0) {
+            reg->waiter->fired = reg->index;
+            wakeups.Add(*reg->waiter);
             return;
         }
     }
@@ -133,11 +151,20 @@ int Event::WaitAny(std::span<Event* const> events, int timeoutMs) {
         return kWaitTimeout;
     }
     Waiter waiter;
-    std::vector<std::list<Registration>::iterator> regs;
-    regs.reserve(events.size());
+    // The usual waits (one event, or a handful) keep their entries in this
+    // frame; only a wait over many events takes memory for them.
+    constexpr std::size_t kInFrame = 8;
+    std::array<Registration, kInFrame> inFrame{};
+    std::vector<Registration> many;
+    Registration* regs = inFrame.data();
+    if (events.size() > kInFrame) {
+        many.resize(events.size());
+        regs = many.data();
+    }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        auto& list = events[i]->waiters_;
-        regs.push_back(list.insert(list.end(), Registration{&waiter, static_cast<int>(i)}));
+        regs[i].waiter = &waiter;
+        regs[i].index = static_cast<int>(i);
+        events[i]->Link(regs[i]);
     }
     auto fired = [&] { return waiter.fired >= 0; };
     if (timeoutMs < 0) {
@@ -146,7 +173,7 @@ int Event::WaitAny(std::span<Event* const> events, int timeoutMs) {
         waiter.cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), fired);
     }
     for (std::size_t i = 0; i < events.size(); ++i) {
-        events[i]->waiters_.erase(regs[i]);
+        events[i]->Unlink(regs[i]);
     }
     const int firedIndex = waiter.fired;
     lock.unlock();
