@@ -1,7 +1,21 @@
 #!/bin/sh
-# Installs what building and testing Korvane needs on Debian or Ubuntu.
+# Installs what a task needs on Debian or Ubuntu, by name:
+#   install-deps.sh demo   the library and korvane-grab (with PNG output)
+#   install-deps.sh        the above, the test suite, benchmarks, pkg-config
+#   install-deps.sh fuzz   the above and clang with its sanitizer runtime
+# Without root it uses sudo; where there is no sudo it says what to run.
 set -eu
-PACKAGES="build-essential cmake ccache clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev libpng-dev pkg-config"
+DEMO="build-essential cmake ccache libpng-dev"
+TEST="$DEMO libgtest-dev libgmock-dev libbenchmark-dev pkg-config"
+case "${1:-test}" in
+    demo) PACKAGES="$DEMO" ;;
+    test) PACKAGES="$TEST" ;;
+    fuzz) PACKAGES="$TEST clang libclang-rt-14-dev" ;;
+    *)
+        echo "usage: install-deps.sh [demo|test|fuzz]" >&2
+        exit 2
+        ;;
+esac
 missing=""
 for p in $PACKAGES; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
@@ -11,8 +25,20 @@ if [ -z "$missing" ]; then
 fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null 2>&1; then
+        echo "install-deps: these packages are missing:$missing" >&2
+        echo "install-deps: this user is not root and there is no sudo; as root, run" >&2
+        echo "  apt-get update && apt-get install -y$missing" >&2
+        echo "and start this script again." >&2
+        exit 1
+    fi
     SUDO="sudo"
 fi
 echo "Installing:$missing"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq $missing
+# Another apt (an unattended upgrade on a fresh machine) may hold the lock:
+# wait for it instead of giving up at once.
+LOCK_WAIT="-o DPkg::Lock::Timeout=600"
+# shellcheck disable=SC2086 # the option and the names are meant to split
+$SUDO apt-get $LOCK_WAIT update -qq
+# shellcheck disable=SC2086
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get $LOCK_WAIT install -y -qq $missing

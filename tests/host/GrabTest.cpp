@@ -178,6 +178,11 @@ TEST_F(GrabTest, HangingGrabOutlastsTheJoinWithoutHarm) {
     // The grab ignores the stop request for 3.6 s, past the 3 s join.
     Open("HangGrabMs=3600\n", 5000);
     ASSERT_EQ(d().doXELGrab(0, 3), 1);
+    // The stop must find the grab running: one that comes before the grab
+    // thread woke (a loaded machine) ends the thread at once.
+    for (int i = 0; i < 1000 && !log_.Contains("grabbing starts in synch mode on port=3"); ++i) {
+        std::this_thread::sleep_for(10ms);
+    }
     std::this_thread::sleep_for(50ms);
     d().closeXELPort(0, 3);
     EXPECT_TRUE(
