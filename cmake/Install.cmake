@@ -21,7 +21,7 @@ foreach(tool korvane-grab korvane-share korvane-lut)
         install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
-install(FILES README.md docs/simulator.md docs/sharing.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md docs/simulator.md docs/sharing.md docs/properties.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(EXPORT KorvaneTargets NAMESPACE Korvane:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Korvane)
 configure_package_config_file(cmake/KorvaneConfig.cmake.in
