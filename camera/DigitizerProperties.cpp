@@ -11,6 +11,7 @@
 #include "camera/Notice.h"
 #include "dialogs/PropertySheetRunner.h"
 #include "driver/DriverLog.h"
+#include "mil/MilCalls.h"
 #include "platform/UiNotice.h"
 
 namespace korvane {
@@ -46,7 +47,7 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
     if (name == nullptr) {
         return false;
     }
-    const mil::MilApi& api = mil::Api();
+    mil::MilCalls api = mil::Calls();
     if (EqualsNoCase(name, "SoftwareTrigger")) {
         api.MdigControl(digId_, mil::M_GRAB_TRIGGER, 1);
         if (MilErrorPending()) {
@@ -133,8 +134,7 @@ bool MilDigitizer::SetProperty(const char* name, int value) {
         if (bit < 4 || bit > 7) {
             return false;
         }
-        api.MsysControl(system_.sysId(), mil::M_USER_BIT_OUT + bit, value != 0 ? 1 : 0);
-        return true;
+        return api.MsysControl(system_.sysId(), mil::M_USER_BIT_OUT + bit, value != 0 ? 1 : 0);
     }
     return false;
 }
@@ -143,12 +143,10 @@ bool MilDigitizer::GetProperty(const char* name, int* value) {
     if (name == nullptr || value == nullptr) {
         return false;
     }
-    const mil::MilApi& api = mil::Api();
+    mil::MilCalls api = mil::Calls();
     if (EqualsNoCase(name, "MdigInquire")) {
-        // Room for any answer the library may write, whatever its width;
-        // the host receives it narrowed to 32 bits.
-        alignas(8) unsigned char scratch[64] = {};
-        const mil::MilInt answer = api.MdigInquire(digId_, storedValue_, scratch);
+        // The host receives the answer narrowed to 32 bits.
+        const mil::MilInt answer = api.MdigInquire(digId_, storedValue_);
         if (MilErrorPending()) {
             KLOG(kProgress,
                  "MilDigitizer::GetProperty ERROR calling MdigInquire (%d). Error message:%s\n",
@@ -216,8 +214,8 @@ bool MilDigitizer::ExecCommand(const char* command, const char* arguments, char*
     if (type == args.end() || value == args.end()) {
         return false;
     }
-    mil::Api().MdigControl(digId_, ParseLeadingInt(type->second.c_str()),
-                           ParseLeadingDouble(value->second.c_str()));
+    mil::Calls().MdigControl(digId_, ParseLeadingInt(type->second.c_str()),
+                             ParseLeadingDouble(value->second.c_str()));
     if (!MilErrorPending()) {
         CopyBounded(result, resultSize, "ok");
         return true;

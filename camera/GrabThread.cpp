@@ -6,6 +6,7 @@
 #include "camera/MilDigitizer.h"
 #include "camera/MilErrorText.h"
 #include "driver/DriverLog.h"
+#include "mil/MilCalls.h"
 #include "platform/Clock.h"
 
 namespace korvane {
@@ -132,8 +133,7 @@ bool GrabThread::Grab_MdigProcess(State& state) {
     }
     {
         std::unique_lock frame(state.flags->frameLock);
-        mil::Api().MdigProcess(digId, buffers.data(), count, mil::M_SEQUENCE, mil::M_SYNCHRONOUS,
-                               nullptr, nullptr);
+        mil::Calls().MdigProcess(digId, buffers.data(), count, mil::M_SEQUENCE, mil::M_SYNCHRONOUS);
     }
     if (MilErrorPending()) {
         KLOG(kError, "GrabThread::Grab_MdigProcess: ERROR: grab failed, %s\n",
@@ -149,8 +149,8 @@ void GrabThread::Destroy() {
         state_->stopRequested.store(true);
         state_->wakeEvent.Set();
         MilGrabBuffers& grabBuffers = camera_.grabBuffers();
-        mil::Api().MdigProcess(camera_.digId(), grabBuffers.bufferIds(), grabBuffers.bufferCount(),
-                               mil::M_STOP, mil::M_SYNCHRONOUS, nullptr, nullptr);
+        mil::Calls().MdigProcess(camera_.digId(), grabBuffers.bufferIds(),
+                                 grabBuffers.bufferCount(), mil::M_STOP, mil::M_SYNCHRONOUS);
         const bool onOwnThread = thread_.get_id() == std::this_thread::get_id();
         if (!onOwnThread && state_->endedEvent.Wait(kJoinTimeoutMs)) {
             thread_.join();

@@ -7,6 +7,7 @@
 #include "camera/MilErrorText.h"
 #include "camera/MilSystem.h"
 #include "driver/DriverLog.h"
+#include "mil/MilCalls.h"
 
 namespace korvane {
 namespace {
@@ -85,22 +86,22 @@ bool MilApp::Init() {
         KLOG(kError, "MilApp::Init: ERROR: MappAlloc failed, %s\n", backendError.c_str());
         return false;
     }
-    api->MappAlloc(mil::M_DEFAULT, &appId_);
+    mil::MilCalls calls(*api);
+    appId_ = calls.MappAlloc(mil::M_DEFAULT);
     if (appId_ == 0) {
         KLOG(kError, "MilApp::Init: ERROR: MappAlloc failed, %s\n", MilErrorText().c_str());
         return false;
     }
-    api->MappControl(mil::M_ERROR, mil::M_PRINT_DISABLE);
+    calls.MappControl(mil::M_ERROR, mil::M_PRINT_DISABLE);
 
-    mil::MilInt count = 0;
-    api->MappInquire(mil::M_INSTALLED_SYSTEM_COUNT, &count);
+    const mil::MilInt count = calls.MappInquire(mil::M_INSTALLED_SYSTEM_COUNT);
 
     // Descriptors in ascending byte order, each with how many boards carry it.
     std::map<std::string, int> boards;
     for (mil::MilInt i = 0; i < count; ++i) {
         char descriptor[mil::kDescriptorSize] = {};
-        api->MappInquire(mil::M_INSTALLED_SYSTEM_DESCRIPTOR + i, descriptor);
-        descriptor[sizeof descriptor - 1] = '\0';
+        calls.MappInquireText(mil::M_INSTALLED_SYSTEM_DESCRIPTOR + i, descriptor,
+                              sizeof descriptor);
         bool supported = false;
         for (const auto& type : SupportedSystemTypes()) {
             if (std::string_view(descriptor).find(type) != std::string_view::npos) {
@@ -146,7 +147,7 @@ void MilApp::DestroySolios() {
     }
     systems_.clear();
     if (appId_ != 0) {
-        mil::Api().MappFree(appId_);
+        mil::Calls().MappFree(appId_);
     }
     appId_ = 0;
     initialised_ = false;

@@ -11,6 +11,7 @@
 #include "camera/MilSystem.h"
 #include "camera/Notice.h"
 #include "driver/DriverLog.h"
+#include "mil/MilCalls.h"
 #include "platform/UiNotice.h"
 #include "settings/LutTable.h"
 #include "sharing/CameraShare.h"
@@ -30,7 +31,7 @@ MilDigitizer::MilDigitizer(MilApp& app, MilSystem& system)
 MilDigitizer::~MilDigitizer() {
     grabThread_.reset();
     if (digId_ != 0) {
-        mil::Api().MdigFree(digId_);
+        mil::Calls().MdigFree(digId_);
         digId_ = 0;
     }
     // An open camera may still be serving a client; its server thread
@@ -54,7 +55,7 @@ bool MilDigitizer::HasName(const char* text) const {
 }
 
 bool MilDigitizer::AllocateDigitizer() {
-    const mil::MilApi& api = mil::Api();
+    mil::MilCalls api = mil::Calls();
     if (digId_ != 0) {
         // Left allocated by an open that failed later on: allocating again
         // would leak it (and the library refuses a second allocation).
@@ -65,7 +66,7 @@ bool MilDigitizer::AllocateDigitizer() {
     if (settings_.UseDefaultDCF.value == 0 && settings_.DCF_FILE.value != "M_DEFAULT") {
         dcf = DriverLog::Instance().MakeAbsolutePath(settings_.DCF_FILE.value);
     }
-    api.MdigAlloc(system_.sysId(), deviceNumber_, dcf.c_str(), mil::M_DEFAULT, &digId_);
+    digId_ = api.MdigAlloc(system_.sysId(), deviceNumber_, dcf.c_str(), mil::M_DEFAULT);
     if (digId_ != 0) {
         return true;
     }
@@ -75,7 +76,7 @@ bool MilDigitizer::AllocateDigitizer() {
         KLOG(kError, "Check matrox MIL settings\n");
         return false;
     }
-    api.MdigAlloc(system_.sysId(), deviceNumber_, "M_DEFAULT", mil::M_DEFAULT, &digId_);
+    digId_ = api.MdigAlloc(system_.sysId(), deviceNumber_, "M_DEFAULT", mil::M_DEFAULT);
     char text[1024];
     if (digId_ == 0) {
         KLOG(kError,
@@ -108,9 +109,9 @@ bool MilDigitizer::Open(int port, int* imageSize) {
     if (!AllocateDigitizer()) {
         return false;
     }
-    const mil::MilApi& api = mil::Api();
-    const auto maxWidth = static_cast<int>(api.MdigInquire(digId_, mil::M_SIZE_X, nullptr));
-    const auto maxHeight = static_cast<int>(api.MdigInquire(digId_, mil::M_SIZE_Y, nullptr));
+    mil::MilCalls api = mil::Calls();
+    const auto maxWidth = static_cast<int>(api.MdigInquire(digId_, mil::M_SIZE_X));
+    const auto maxHeight = static_cast<int>(api.MdigInquire(digId_, mil::M_SIZE_Y));
     settings_.Width.maxValue = maxWidth;
     settings_.Height.maxValue = maxHeight;
     if (digId_ == 0 || maxWidth == 0 || maxHeight == 0) {
@@ -181,7 +182,7 @@ bool MilDigitizer::Close() {
     share_->Stop();
     StopGrabThread();
     if (digId_ != 0) {
-        mil::Api().MdigFree(digId_);
+        mil::Calls().MdigFree(digId_);
         digId_ = 0;
     }
     opened_.store(false, std::memory_order_release);
@@ -202,7 +203,7 @@ void MilDigitizer::StopGrabThread() {
 }
 
 void MilDigitizer::ApplyLut() {
-    mil::Api().MdigLut(digId_, mil::M_DEFAULT);
+    mil::Calls().MdigLut(digId_, mil::M_DEFAULT);
     if (settings_.UseLUT.value == 0) {
         return;
     }

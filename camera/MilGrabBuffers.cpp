@@ -54,9 +54,9 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
     height_ = height;
     depth_ = depth;
     for (int i = 0; i < bufferCount_; ++i) {
-        const mil::MilId id = mil::Api().MbufAlloc2d(system_.sysId(), width, height, depth,
-                                                     mil::M_IMAGE_GRAB, &bufferIds_[i]);
-        if (id == 0 || bufferIds_[i] == 0) {
+        bufferIds_[i] =
+            mil::Calls().MbufAlloc2d(system_.sysId(), width, height, depth, mil::M_IMAGE_GRAB);
+        if (bufferIds_[i] == 0) {
             KLOG(kError,
                  "MilGrabBuffers::Init: ERROR: MbufAlloc2d failed for buffer %d out of %d, "
                  "image:%dx%d, pixelsize=%d, %s\n",
@@ -70,7 +70,7 @@ void MilGrabBuffers::Init(CameraSettings& settings, int width, int height, const
 void MilGrabBuffers::Release() {
     for (int i = 0; i < bufferCount_; ++i) {
         if (bufferIds_[i] != 0) {
-            mil::Api().MbufFree(bufferIds_[i]);
+            mil::Calls().MbufFree(bufferIds_[i]);
         }
         bufferIds_[i] = 0;
     }

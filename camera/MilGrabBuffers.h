@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "camera/PixelConvert.h"
-#include "mil/MilApi.h"
+#include "mil/MilCalls.h"
 #include "settings/LutTable.h"
 
 namespace korvane {
@@ -72,8 +72,9 @@ class MilGrabBuffers {
 inline void MilGrabBuffers::ReadRow(std::uint8_t* dest, int buffer, int row, int first,
                                     std::size_t n, bool useLut, int shift) {
     useLut = useLut && lut_ != nullptr;
-    const mil::MilApi& api = mil::Api();
-    const auto width = static_cast<mil::MilInt>(n);
+    const mil::MilCalls api = mil::Calls();
+    // n is at most the buffer width, an int.
+    const auto width = static_cast<int>(n);
     if (depth_ == 8) {
         api.MbufGet2d(bufferIds_[buffer], first, row, width, 1, dest);
         if (useLut) {

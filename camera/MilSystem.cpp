@@ -5,6 +5,7 @@
 #include "camera/MilDigitizer.h"
 #include "camera/MilErrorText.h"
 #include "driver/DriverLog.h"
+#include "mil/MilCalls.h"
 
 namespace korvane {
 
@@ -16,14 +17,14 @@ MilSystem::~MilSystem() {
     }
     digitizers_.clear();
     if (sysId_ != 0) {
-        mil::Api().MsysFree(sysId_);
+        mil::Calls().MsysFree(sysId_);
         sysId_ = 0;
     }
 }
 
 bool MilSystem::Init(const std::string& descriptor, int deviceNumber) {
-    const mil::MilApi& api = mil::Api();
-    api.MsysAlloc(descriptor.c_str(), deviceNumber, 0, &sysId_);
+    mil::MilCalls api = mil::Calls();
+    sysId_ = api.MsysAlloc(descriptor.c_str(), deviceNumber, 0);
     if (sysId_ == 0) {
         KLOG(kError, "MilSystem::Init: ERROR: MsysAlloc failed, %s\n", MilErrorText().c_str());
         return false;
@@ -41,8 +42,7 @@ bool MilSystem::Init(const std::string& descriptor, int deviceNumber) {
          (b & 1) == 1 ? 1 : 0, (b & 2) == 2 ? 1 : 0);
 
     char serial[mil::kErrorTextSize] = {};
-    api.MsysInquire(sysId_, mil::M_SERIAL_NUMBER, serial);
-    serial[sizeof serial - 1] = '\0';
+    api.MsysInquireText(sysId_, mil::M_SERIAL_NUMBER, serial, sizeof serial);
     KLOG(kError, "Board serial #:%s\n", serial);
 
     mil::MilInt count = 0;

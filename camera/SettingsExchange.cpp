@@ -4,6 +4,7 @@
 #include "camera/MilErrorText.h"
 #include "camera/MilSystem.h"
 #include "driver/DriverLog.h"
+#include "mil/MilCalls.h"
 
 namespace korvane {
 namespace {
@@ -87,7 +88,7 @@ void MilDigitizer::ApplySettings() {
 }
 
 void MilDigitizer::ParamInquire(mil::MilInt type, Param<int>& setting) {
-    const mil::MilInt answer = mil::Api().MdigInquire(digId_, type, nullptr);
+    const mil::MilInt answer = mil::Calls().MdigInquire(digId_, type);
     if (MilErrorPending()) {
         LogInquireError(setting.name, type);
         return;
@@ -98,9 +99,9 @@ void MilDigitizer::ParamInquire(mil::MilInt type, Param<int>& setting) {
 }
 
 void MilDigitizer::ParamInquire(mil::MilInt type, Param<double>& setting, bool withRange) {
-    const mil::MilApi& api = mil::Api();
+    mil::MilCalls api = mil::Calls();
     double answer = 0.0;
-    api.MdigInquire(digId_, type, &answer);
+    api.MdigInquire(digId_, type, answer);
     if (MilErrorPending()) {
         LogInquireError(setting.name, type);
         return;
@@ -109,8 +110,8 @@ void MilDigitizer::ParamInquire(mil::MilInt type, Param<double>& setting, bool w
     if (withRange) {
         double lower = 0.0;
         double upper = 2000000000.0;
-        api.MdigInquire(digId_, type + mil::M_MIN_VALUE, &lower);
-        api.MdigInquire(digId_, type + mil::M_MAX_VALUE, &upper);
+        api.MdigInquire(digId_, type + mil::M_MIN_VALUE, lower);
+        api.MdigInquire(digId_, type + mil::M_MAX_VALUE, upper);
         if (!MilErrorPending()) {
             setting.minValue = lower / kUnit;
             setting.maxValue = upper / kUnit;
@@ -121,7 +122,7 @@ void MilDigitizer::ParamInquire(mil::MilInt type, Param<double>& setting, bool w
 }
 
 void MilDigitizer::ParamInquire(mil::MilInt type, ParamEnum& setting) {
-    const mil::MilInt answer = mil::Api().MdigInquire(digId_, type, nullptr);
+    const mil::MilInt answer = mil::Calls().MdigInquire(digId_, type);
     if (MilErrorPending()) {
         LogInquireError(setting.name, type);
         return;
@@ -132,7 +133,7 @@ void MilDigitizer::ParamInquire(mil::MilInt type, ParamEnum& setting) {
 }
 
 void MilDigitizer::ParamControl(mil::MilInt type, const Param<int>& setting) {
-    mil::Api().MdigControl(digId_, type, static_cast<double>(setting.value));
+    mil::Calls().MdigControl(digId_, type, static_cast<double>(setting.value));
     if (MilErrorPending()) {
         LogControlError(setting.name, type);
         return;
@@ -142,7 +143,7 @@ void MilDigitizer::ParamControl(mil::MilInt type, const Param<int>& setting) {
 }
 
 void MilDigitizer::ParamControl(mil::MilInt type, const Param<double>& setting) {
-    mil::Api().MdigControl(digId_, type, setting.value * kUnit);
+    mil::Calls().MdigControl(digId_, type, setting.value * kUnit);
     if (MilErrorPending()) {
         LogControlError(setting.name, type);
         return;
@@ -153,7 +154,7 @@ void MilDigitizer::ParamControl(mil::MilInt type, const Param<double>& setting) 
 
 void MilDigitizer::ParamControl(mil::MilInt type, const ParamEnum& setting) {
     const int number = setting.GetNumericValue();
-    mil::Api().MdigControl(digId_, type, number);
+    mil::Calls().MdigControl(digId_, type, number);
     if (MilErrorPending()) {
         LogControlError(setting.name, type);
         return;
@@ -164,8 +165,7 @@ void MilDigitizer::ParamControl(mil::MilInt type, const ParamEnum& setting) {
 
 void MilDigitizer::ParamSysControl(long type, const ParamEnum& setting) {
     const int number = setting.GetNumericValue();
-    mil::Api().MsysControl(system_.sysId(), type, number);
-    if (MilErrorPending()) {
+    if (!mil::Calls().MsysControl(system_.sysId(), type, number) || MilErrorPending()) {
         KLOG(kError, "ERROR: Failed to set sys setting %s: %s ControlType=%ld",
              setting.name.c_str(), MilErrorText().c_str(), type);
         return;

@@ -1,9 +1,11 @@
 #include "mil/MilApi.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <list>
 #include <mutex>
+#include <type_traits>
 
 #include "mil/UnavailableApi.h"
 #include "mil/sim/SimulatorApi.h"
@@ -11,6 +13,46 @@
 
 namespace korvane::mil {
 namespace {
+
+// Each operation has the library's convention (LibraryCall matches no other)
+// and pops the argument bytes the vendor library pops on i686. The shared
+// object stand-in has the same integer widths, so the sums hold there too;
+// 64-bit Windows widens the plain integer.
+template <typename Function>
+constexpr std::size_t kI686Bytes = abi::LibraryCall<Function>::i686Bytes;
+#if !defined(_WIN64)
+static_assert(kI686Bytes<decltype(MilApi::MappAlloc)> == 8);
+static_assert(kI686Bytes<decltype(MilApi::MappControl)> == 8);
+static_assert(kI686Bytes<decltype(MilApi::MappInquire)> == 8);
+static_assert(kI686Bytes<decltype(MilApi::MappFree)> == 4);
+static_assert(kI686Bytes<decltype(MilApi::MappGetError)> == 8);
+static_assert(kI686Bytes<decltype(MilApi::MsysAlloc)> == 16);
+static_assert(kI686Bytes<decltype(MilApi::MsysInquire)> == 12);
+static_assert(kI686Bytes<decltype(MilApi::MsysControl)> == 12);
+static_assert(kI686Bytes<decltype(MilApi::MsysFree)> == 4);
+static_assert(kI686Bytes<decltype(MilApi::MdigAlloc)> == 20);
+static_assert(kI686Bytes<decltype(MilApi::MdigInquire)> == 16);
+static_assert(kI686Bytes<decltype(MilApi::MdigControl)> == 20);
+static_assert(kI686Bytes<decltype(MilApi::MdigLut)> == 8);
+static_assert(kI686Bytes<decltype(MilApi::MdigFree)> == 4);
+static_assert(kI686Bytes<decltype(MilApi::MdigProcess)> == 28);
+static_assert(kI686Bytes<decltype(MilApi::MbufAlloc2d)> == 28);
+static_assert(kI686Bytes<decltype(MilApi::MbufGet2d)> == 24);
+static_assert(kI686Bytes<decltype(MilApi::MbufFree)> == 4);
+#endif
+// The widths themselves: identifiers 32 bits everywhere, the plain integer
+// 32 bits except on 64-bit Windows, digitizer types 64 bits.
+static_assert(sizeof(abi::Id) == 4);
+#if defined(_WIN64)
+static_assert(sizeof(abi::Int) == 8);
+#else
+static_assert(sizeof(abi::Int) == 4);
+#endif
+static_assert(sizeof(abi::Int64) == 8 && sizeof(abi::Double) == 8);
+#if defined(_WIN32) && !defined(_WIN64)
+// On i686 a caller-pops function is another type: it is not matched.
+static_assert(!std::is_same_v<decltype(MilApi::MappFree), void (*)(abi::Id)>);
+#endif
 
 #if defined(_WIN32)
 constexpr const char* kDefaultBackend = "MIL.dll";

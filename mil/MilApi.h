@@ -3,13 +3,45 @@
 // operations the driver uses, in the library's own argument order. Which
 // backend fills the table (the built-in simulator or the vendor library bound
 // by ordinal) is decided here and nowhere else.
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <type_traits>
+
+// Every export of the vendor library uses the callee-pops convention on
+// Windows. It only changes the code on i686 (x86_64 has one convention), but
+// there a mismatch unbalances the stack after every call.
+#if defined(_WIN32)
+#define KORVANE_MILCALL __stdcall
+#else
+#define KORVANE_MILCALL
+#endif
 
 namespace korvane::mil {
 
-using MilId = std::int32_t;   // library identifier, 0 = none
-using MilInt = std::int64_t;  // inquiry and control types, inquired values
+// The library's own widths, named after what each argument is.
+namespace abi {
+using Id = std::int32_t;  // identifiers, 0 = none
+#if defined(_WIN64)
+using Int = std::int64_t;  // the library's plain integer on 64-bit Windows
+#else
+// 32-bit Windows, and the shared-object stand-in, which keeps the widths of
+// the production target so that every narrowing is exercised on Linux too.
+using Int = std::int32_t;
+#endif
+using Int64 = std::int64_t;  // digitizer inquiry and control types, buffer attribute
+using Double = double;       // control values
+using Text = const char*;    // NUL-terminated input text
+using Out = void*;           // written by the library: an Int, a double or text
+using Hook = void*;          // a grab hook; the driver passes none
+using User = void*;          // the hook's user data
+}  // namespace abi
+
+using MilId = abi::Id;
+// The camera layer's integers (types, answers): wide enough for every width
+// the library uses. MilCalls.h converts them to the library's widths.
+using MilInt = std::int64_t;
 
 inline constexpr MilInt M_DEFAULT = 0x10000000;
 inline constexpr MilInt M_ENABLE = -9997;
@@ -74,40 +106,89 @@ inline constexpr MilInt M_SYNCHRONOUS = 1;
 // Buffer attribute of a grab buffer (image, grab).
 inline constexpr MilInt M_IMAGE_GRAB = 12;
 
+// The operations in the library's argument order, with the library's
+// widths and convention. The ordinal binding, the simulator's exports and
+// the camera layer (through MilCalls) all use these types.
 struct MilApi {
-    MilId (*MappAlloc)(MilInt initFlag, MilId* appId);                          // 1648
-    void (*MappControl)(MilInt type, MilInt value);                             // 101
-    MilInt (*MappInquire)(MilInt type, void* out);                              // 106
-    void (*MappFree)(MilId appId);                                              // 102
-    MilInt (*MappGetError)(MilInt type, void* out);                             // 103
-    MilId (*MsysAlloc)(const char* descriptor, MilInt devNum, MilInt initFlag,  // 1641
-                       MilId* sysId);
-    MilInt (*MsysInquire)(MilId sysId, MilInt type, void* out);         // 276
-    void (*MsysControl)(MilId sysId, MilInt type, std::int32_t value);  // 274
-    void (*MsysFree)(MilId sysId);                                      // 275
-    MilId (*MdigAlloc)(MilId sysId, MilInt devNum, const char* dcf,     // 1647
-                       MilInt initFlag, MilId* digId);
-    MilInt (*MdigInquire)(MilId digId, MilInt type, void* out);     // 147
-    void (*MdigControl)(MilId digId, MilInt type, double value);    // 141
-    void (*MdigLut)(MilId digId, MilInt lut);                       // 148
-    void (*MdigFree)(MilId digId);                                  // 142
-    void (*MdigProcess)(MilId digId, MilId* buffers, MilInt count,  // 1506
-                        MilInt operation, MilInt operationFlag, void* hook, void* user);
-    MilId (*MbufAlloc2d)(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits,  // 109
-                         MilInt attribute, MilId* bufId);
-    void (*MbufGet2d)(MilId bufId, MilInt x, MilInt y, MilInt sizeX,  // 125
-                      MilInt sizeY, void* dest);
-    void (*MbufFree)(MilId bufId);  // 123
+    abi::Id(KORVANE_MILCALL* MappAlloc)(abi::Int initFlag, abi::Id* appId);     // 1648
+    void(KORVANE_MILCALL* MappControl)(abi::Int type, abi::Int value);          // 101
+    abi::Int(KORVANE_MILCALL* MappInquire)(abi::Int type, abi::Out out);        // 106
+    void(KORVANE_MILCALL* MappFree)(abi::Id appId);                             // 102
+    abi::Int(KORVANE_MILCALL* MappGetError)(abi::Int type, abi::Out out);       // 103
+    abi::Id(KORVANE_MILCALL* MsysAlloc)(abi::Text descriptor, abi::Int devNum,  // 1641
+                                        abi::Int initFlag, abi::Id* sysId);
+    abi::Int(KORVANE_MILCALL* MsysInquire)(abi::Id sysId, abi::Int type, abi::Out out);  // 276
+    void(KORVANE_MILCALL* MsysControl)(abi::Id sysId, abi::Int type, abi::Int value);    // 274
+    void(KORVANE_MILCALL* MsysFree)(abi::Id sysId);                                      // 275
+    abi::Id(KORVANE_MILCALL* MdigAlloc)(abi::Id sysId, abi::Int devNum, abi::Text dcf,   // 1647
+                                        abi::Int initFlag, abi::Id* digId);
+    abi::Int(KORVANE_MILCALL* MdigInquire)(abi::Id digId, abi::Int64 type, abi::Out out);   // 147
+    void(KORVANE_MILCALL* MdigControl)(abi::Id digId, abi::Int64 type, abi::Double value);  // 141
+    void(KORVANE_MILCALL* MdigLut)(abi::Id digId, abi::Int lut);                            // 148
+    void(KORVANE_MILCALL* MdigFree)(abi::Id digId);                                         // 142
+    void(KORVANE_MILCALL* MdigProcess)(abi::Id digId, abi::Id* buffers, abi::Int count,     // 1506
+                                       abi::Int operation, abi::Int operationFlag, abi::Hook hook,
+                                       abi::User user);
+    abi::Id(KORVANE_MILCALL* MbufAlloc2d)(abi::Id sysId, abi::Int sizeX, abi::Int sizeY,  // 109
+                                          abi::Int bits, abi::Int64 attribute, abi::Id* bufId);
+    void(KORVANE_MILCALL* MbufGet2d)(abi::Id bufId, abi::Int x, abi::Int y,  // 125
+                                     abi::Int sizeX, abi::Int sizeY, abi::Out dest);
+    void(KORVANE_MILCALL* MbufFree)(abi::Id bufId);  // 123
 };
 
+namespace abi {
+// Matches only functions of the library's convention; answers the bytes
+// their arguments take on the i686 stack (pointers 4, 8-byte values 8,
+// narrower ones a 4-byte slot).
+template <typename Function>
+struct LibraryCall;
+template <typename Result, typename... Args>
+struct LibraryCall<Result(KORVANE_MILCALL*)(Args...)> {
+    template <typename T>
+    static constexpr std::size_t Slot() {
+        return std::is_pointer_v<T> ? 4 : (sizeof(T) + 3) / 4 * 4;
+    }
+    static constexpr std::size_t i686Bytes = (std::size_t{0} + ... + Slot<Args>());
+    static constexpr bool resultFits = std::is_void_v<Result> || sizeof(Result) <= 8;
+};
+}  // namespace abi
+
 // What the output pointers receive: the allocations write the identifier
-// (0 on failure); MappInquire writes a MilInt count, or the descriptor text
-// into kDescriptorSize bytes; MsysInquire writes a MilInt, or for
+// (0 on failure); MappInquire writes an abi::Int count, or the descriptor
+// text into kDescriptorSize bytes; MsysInquire writes an abi::Int, or for
 // M_SERIAL_NUMBER the text into kErrorTextSize bytes; MdigInquire writes a
 // double for the real-valued types (exposure, strobe and delay times, and
-// their + M_MIN_VALUE / + M_MAX_VALUE limits), a MilInt for every other
-// type; MappGetError writes the code (M_CURRENT, MilInt) or the text
+// their + M_MIN_VALUE / + M_MAX_VALUE limits), an abi::Int for every other
+// type; MappGetError writes the code (M_CURRENT, abi::Int) or the text
 // (M_MESSAGE_CURRENT, kErrorTextSize bytes).
+
+namespace abi {
+// Inquiry and control types are bit patterns (M_USER_BIT_OUT is 0xA4000000):
+// a 32-bit type carries any value of 32 bits, read back without sign.
+inline constexpr MilInt TypeFromLibrary(Int type) {
+    if constexpr (sizeof(Int) < sizeof(MilInt)) {
+        return static_cast<MilInt>(static_cast<std::make_unsigned_t<Int>>(type));
+    } else {
+        return type;
+    }
+}
+inline constexpr bool TypeFits(MilInt type) {
+    if constexpr (sizeof(Int) < sizeof(MilInt)) {
+        using Bits = std::make_unsigned_t<Int>;
+        return type >= std::numeric_limits<Int>::min() &&
+               type <= static_cast<MilInt>(std::numeric_limits<Bits>::max());
+    } else {
+        return true;
+    }
+}
+inline constexpr Int TypeToLibrary(MilInt type) {
+    return static_cast<Int>(static_cast<std::make_unsigned_t<Int>>(type));
+}
+// Plain integer values (sizes, counts, flags) are signed.
+inline constexpr bool ValueFits(MilInt value) {
+    return value >= std::numeric_limits<Int>::min() && value <= std::numeric_limits<Int>::max();
+}
+}  // namespace abi
 
 // Chooses the backend (once per application allocation): the environment
 // variable KORVANE_MIL names it ("sim" for the simulator, or a library path

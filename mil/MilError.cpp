@@ -37,7 +37,7 @@ MilInt QueryThreadError(MilInt type, void* out) {
     const ThreadError& error = Current();
     if (type == M_CURRENT) {
         if (out != nullptr) {
-            *static_cast<MilInt*>(out) = error.code;
+            *static_cast<abi::Int*>(out) = static_cast<abi::Int>(error.code);
         }
         return error.code;
     }

@@ -23,7 +23,7 @@ void ClearThreadError();
 void SetThreadError(MilInt code, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // The error query: M_CURRENT answers the pending code (and writes it as a
-// MilInt when out is not null); M_MESSAGE_CURRENT answers the code and copies
+// abi::Int when out is not null); M_MESSAGE_CURRENT answers the code and copies
 // the text into out (kErrorTextSize bytes, NUL-terminated, "" when none).
 // Other query types answer 0.
 MilInt QueryThreadError(MilInt type, void* out);

@@ -27,58 +27,60 @@ MilId FailId(MilId* out) {
     return 0;
 }
 
-MilId AppAlloc(MilInt, MilId* appId) {
+abi::Id KORVANE_MILCALL AppAlloc(abi::Int, abi::Id* appId) {
     return FailId(appId);
 }
-void AppControl(MilInt, MilInt) {
+void KORVANE_MILCALL AppControl(abi::Int, abi::Int) {
     Fail();
 }
-MilInt AppInquire(MilInt, void*) {
+abi::Int KORVANE_MILCALL AppInquire(abi::Int, abi::Out) {
     return Fail(), 0;
 }
-void AppFree(MilId) {
+void KORVANE_MILCALL AppFree(abi::Id) {
     Fail();
 }
-MilInt AppGetError(MilInt type, void* out) {
-    return QueryThreadError(type, out);
+abi::Int KORVANE_MILCALL AppGetError(abi::Int type, abi::Out out) {
+    return static_cast<abi::Int>(QueryThreadError(abi::TypeFromLibrary(type), out));
 }
-MilId SysAlloc(const char*, MilInt, MilInt, MilId* sysId) {
+abi::Id KORVANE_MILCALL SysAlloc(abi::Text, abi::Int, abi::Int, abi::Id* sysId) {
     return FailId(sysId);
 }
-MilInt SysInquire(MilId, MilInt, void*) {
+abi::Int KORVANE_MILCALL SysInquire(abi::Id, abi::Int, abi::Out) {
     return Fail(), 0;
 }
-void SysControl(MilId, MilInt, std::int32_t) {
+void KORVANE_MILCALL SysControl(abi::Id, abi::Int, abi::Int) {
     Fail();
 }
-void SysFree(MilId) {
+void KORVANE_MILCALL SysFree(abi::Id) {
     Fail();
 }
-MilId DigAlloc(MilId, MilInt, const char*, MilInt, MilId* digId) {
+abi::Id KORVANE_MILCALL DigAlloc(abi::Id, abi::Int, abi::Text, abi::Int, abi::Id* digId) {
     return FailId(digId);
 }
-MilInt DigInquire(MilId, MilInt, void*) {
+abi::Int KORVANE_MILCALL DigInquire(abi::Id, abi::Int64, abi::Out) {
     return Fail(), 0;
 }
-void DigControl(MilId, MilInt, double) {
+void KORVANE_MILCALL DigControl(abi::Id, abi::Int64, abi::Double) {
     Fail();
 }
-void DigLut(MilId, MilInt) {
+void KORVANE_MILCALL DigLut(abi::Id, abi::Int) {
     Fail();
 }
-void DigFree(MilId) {
+void KORVANE_MILCALL DigFree(abi::Id) {
     Fail();
 }
-void DigProcess(MilId, MilId*, MilInt, MilInt, MilInt, void*, void*) {
+void KORVANE_MILCALL DigProcess(abi::Id, abi::Id*, abi::Int, abi::Int, abi::Int, abi::Hook,
+                                abi::User) {
     Fail();
 }
-MilId BufAlloc2d(MilId, MilInt, MilInt, MilInt, MilInt, MilId* bufId) {
+abi::Id KORVANE_MILCALL BufAlloc2d(abi::Id, abi::Int, abi::Int, abi::Int, abi::Int64,
+                                   abi::Id* bufId) {
     return FailId(bufId);
 }
-void BufGet2d(MilId, MilInt, MilInt, MilInt, MilInt, void*) {
+void KORVANE_MILCALL BufGet2d(abi::Id, abi::Int, abi::Int, abi::Int, abi::Int, abi::Out) {
     Fail();
 }
-void BufFree(MilId) {
+void KORVANE_MILCALL BufFree(abi::Id) {
     Fail();
 }
 

@@ -154,7 +154,7 @@ bool SimDigitizer::Inquire(MilInt type, void* out, MilInt& answer, SimFailure& f
         if (IsRealType(type)) {
             *static_cast<double*>(out) = value;
         } else {
-            *static_cast<MilInt*>(out) = answer;
+            *static_cast<abi::Int*>(out) = static_cast<abi::Int>(answer);
         }
     }
     return true;

@@ -29,7 +29,7 @@ class SimDigitizer {
 
     bool Control(MilInt type, double value, SimFailure& failure);
     // The answer as an integer; out (when not null) receives it as a double
-    // for the real-valued types and their limits, else as a MilInt.
+    // for the real-valued types and their limits, else as an abi::Int.
     bool Inquire(MilInt type, void* out, MilInt& answer, SimFailure& failure);
     void ResetLut();
 

@@ -32,9 +32,10 @@ void WriteId(MilId* out, MilId id) {
     }
 }
 
+// Integer answers go out at the library's integer width.
 void WriteInt(void* out, MilInt value) {
     if (out != nullptr) {
-        *static_cast<MilInt*>(out) = value;
+        *static_cast<abi::Int*>(out) = static_cast<abi::Int>(value);
     }
 }
 

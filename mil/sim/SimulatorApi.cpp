@@ -31,88 +31,103 @@ void GuardedVoid(const char* operation, Call&& call) {
     });
 }
 
-MilId AppAlloc(MilInt /*initFlag*/, MilId* appId) {
+// The exports take the library's widths; the simulator works on the camera
+// layer's wide integers. Types come back without sign (they are bit
+// patterns), values with it.
+MilInt Type(abi::Int type) {
+    return abi::TypeFromLibrary(type);
+}
+
+abi::Id KORVANE_MILCALL AppAlloc(abi::Int /*initFlag*/, abi::Id* appId) {
     return Guarded("MappAlloc", MilId{0}, [&](Simulator& sim) { return sim.AppAlloc(appId); });
 }
 
-void AppControl(MilInt type, MilInt value) {
-    GuardedVoid("MappControl", [&](Simulator& sim) { sim.AppControl(type, value); });
+void KORVANE_MILCALL AppControl(abi::Int type, abi::Int value) {
+    GuardedVoid("MappControl", [&](Simulator& sim) { sim.AppControl(Type(type), value); });
 }
 
-MilInt AppInquire(MilInt type, void* out) {
-    return Guarded("MappInquire", MilInt{0},
-                   [&](Simulator& sim) { return sim.AppInquire(type, out); });
+abi::Int KORVANE_MILCALL AppInquire(abi::Int type, abi::Out out) {
+    return Guarded("MappInquire", abi::Int{0}, [&](Simulator& sim) {
+        return static_cast<abi::Int>(sim.AppInquire(Type(type), out));
+    });
 }
 
-void AppFree(MilId appId) {
+void KORVANE_MILCALL AppFree(abi::Id appId) {
     GuardedVoid("MappFree", [&](Simulator& sim) { sim.AppFree(appId); });
 }
 
 // The error query reads the thread's error; it must not clear it.
-MilInt AppGetError(MilInt type, void* out) {
-    return QueryThreadError(type, out);
+abi::Int KORVANE_MILCALL AppGetError(abi::Int type, abi::Out out) {
+    return static_cast<abi::Int>(QueryThreadError(Type(type), out));
 }
 
-MilId SysAlloc(const char* descriptor, MilInt devNum, MilInt /*initFlag*/, MilId* sysId) {
+abi::Id KORVANE_MILCALL SysAlloc(abi::Text descriptor, abi::Int devNum, abi::Int /*initFlag*/,
+                                 abi::Id* sysId) {
     return Guarded("MsysAlloc", MilId{0},
                    [&](Simulator& sim) { return sim.SysAlloc(descriptor, devNum, sysId); });
 }
 
-MilInt SysInquire(MilId sysId, MilInt type, void* out) {
-    return Guarded("MsysInquire", MilInt{0},
-                   [&](Simulator& sim) { return sim.SysInquire(sysId, type, out); });
+abi::Int KORVANE_MILCALL SysInquire(abi::Id sysId, abi::Int type, abi::Out out) {
+    return Guarded("MsysInquire", abi::Int{0}, [&](Simulator& sim) {
+        return static_cast<abi::Int>(sim.SysInquire(sysId, Type(type), out));
+    });
 }
 
-void SysControl(MilId sysId, MilInt type, std::int32_t value) {
-    GuardedVoid("MsysControl", [&](Simulator& sim) { sim.SysControl(sysId, type, value); });
+void KORVANE_MILCALL SysControl(abi::Id sysId, abi::Int type, abi::Int value) {
+    GuardedVoid("MsysControl", [&](Simulator& sim) {
+        sim.SysControl(sysId, Type(type), static_cast<std::int32_t>(value));
+    });
 }
 
-void SysFree(MilId sysId) {
+void KORVANE_MILCALL SysFree(abi::Id sysId) {
     GuardedVoid("MsysFree", [&](Simulator& sim) { sim.SysFree(sysId); });
 }
 
-MilId DigAlloc(MilId sysId, MilInt devNum, const char* dcf, MilInt /*initFlag*/, MilId* digId) {
+abi::Id KORVANE_MILCALL DigAlloc(abi::Id sysId, abi::Int devNum, abi::Text dcf,
+                                 abi::Int /*initFlag*/, abi::Id* digId) {
     return Guarded("MdigAlloc", MilId{0},
                    [&](Simulator& sim) { return sim.DigAlloc(sysId, devNum, dcf, digId); });
 }
 
-MilInt DigInquire(MilId digId, MilInt type, void* out) {
-    return Guarded("MdigInquire", MilInt{0},
-                   [&](Simulator& sim) { return sim.DigInquire(digId, type, out); });
+abi::Int KORVANE_MILCALL DigInquire(abi::Id digId, abi::Int64 type, abi::Out out) {
+    return Guarded("MdigInquire", abi::Int{0}, [&](Simulator& sim) {
+        return static_cast<abi::Int>(sim.DigInquire(digId, type, out));
+    });
 }
 
-void DigControl(MilId digId, MilInt type, double value) {
+void KORVANE_MILCALL DigControl(abi::Id digId, abi::Int64 type, abi::Double value) {
     GuardedVoid("MdigControl", [&](Simulator& sim) { sim.DigControl(digId, type, value); });
 }
 
-void DigLut(MilId digId, MilInt lut) {
+void KORVANE_MILCALL DigLut(abi::Id digId, abi::Int lut) {
     GuardedVoid("MdigLut", [&](Simulator& sim) { sim.DigLut(digId, lut); });
 }
 
-void DigFree(MilId digId) {
+void KORVANE_MILCALL DigFree(abi::Id digId) {
     GuardedVoid("MdigFree", [&](Simulator& sim) { sim.DigFree(digId); });
 }
 
-void DigProcess(MilId digId, MilId* buffers, MilInt count, MilInt operation, MilInt flag,
-                void* hook, void* /*user*/) {
+void KORVANE_MILCALL DigProcess(abi::Id digId, abi::Id* buffers, abi::Int count, abi::Int operation,
+                                abi::Int flag, abi::Hook hook, abi::User /*user*/) {
     GuardedVoid("MdigProcess", [&](Simulator& sim) {
         sim.DigProcess(digId, buffers, count, operation, flag, hook);
     });
 }
 
-MilId BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits, MilInt attribute,
-                 MilId* bufId) {
+abi::Id KORVANE_MILCALL BufAlloc2d(abi::Id sysId, abi::Int sizeX, abi::Int sizeY, abi::Int bits,
+                                   abi::Int64 attribute, abi::Id* bufId) {
     return Guarded("MbufAlloc2d", MilId{0}, [&](Simulator& sim) {
         return sim.BufAlloc2d(sysId, sizeX, sizeY, bits, attribute, bufId);
     });
 }
 
-void BufGet2d(MilId bufId, MilInt x, MilInt y, MilInt sizeX, MilInt sizeY, void* dest) {
+void KORVANE_MILCALL BufGet2d(abi::Id bufId, abi::Int x, abi::Int y, abi::Int sizeX, abi::Int sizeY,
+                              abi::Out dest) {
     GuardedVoid("MbufGet2d",
                 [&](Simulator& sim) { sim.BufGet2d(bufId, x, y, sizeX, sizeY, dest); });
 }
 
-void BufFree(MilId bufId) {
+void KORVANE_MILCALL BufFree(abi::Id bufId) {
     GuardedVoid("MbufFree", [&](Simulator& sim) { sim.BufFree(bufId); });
 }
 

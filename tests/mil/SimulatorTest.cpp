@@ -17,7 +17,7 @@ TEST_F(Simulator, ApplicationListsTheConfiguredSystems) {
         "[System1]\nDescriptor=M_SYSTEM_HOST\n"
         "[System2]\nDescriptor=M_SYSTEM_SOLIOS\nSerial=XY-9\nDigitizers=1\n");
     App();
-    MilInt count = -1;
+    abi::Int count = -1;
     EXPECT_EQ(api().MappInquire(M_INSTALLED_SYSTEM_COUNT, &count), 3);
     EXPECT_EQ(count, 3);
     char descriptor[kDescriptorSize];
@@ -30,7 +30,7 @@ TEST_F(Simulator, ApplicationListsTheConfiguredSystems) {
     const MilId first = System("M_SYSTEM_SOLIOS", 0);
     const MilId second = System("M_SYSTEM_SOLIOS", 1);
     EXPECT_EQ(api().MsysInquire(first, M_NUMBER, nullptr), 0);
-    MilInt number = -1;
+    abi::Int number = -1;
     EXPECT_EQ(api().MsysInquire(second, M_NUMBER, &number), 1);
     EXPECT_EQ(number, 1);
     char serial[kErrorTextSize];
@@ -138,7 +138,7 @@ TEST_F(Simulator, InquiriesAtOpenAnswerDeviceDefaults) {
                                                              {M_GRAB_TRIGGER_MODE, 13},
                                                              {M_GAIN, 0},
                                                              {M_LIGHTING_BRIGHT_FIELD, 255}}) {
-        MilInt out = -12345;
+        abi::Int out = -12345;
         EXPECT_EQ(api().MdigInquire(dig, e.type, &out), e.value) << e.type;
         EXPECT_EQ(out, e.value) << e.type;
         EXPECT_FALSE(Failed()) << e.type;
@@ -169,7 +169,7 @@ TEST_F(Simulator, ControlValuesAreAnsweredByInquiries) {
     double exposure = 0;
     EXPECT_EQ(api().MdigInquire(dig, M_EXPOSURE_TIME, &exposure), 2500);
     EXPECT_EQ(exposure, 2500.75);
-    MilInt gain = 0;
+    abi::Int gain = 0;
     EXPECT_EQ(api().MdigInquire(dig, M_GAIN, &gain), 12);
     EXPECT_EQ(gain, 12);
     EXPECT_EQ(api().MdigInquire(dig, M_GRAB_TRIGGER, nullptr), M_ENABLE);
@@ -222,7 +222,7 @@ TEST_F(Simulator, UserInputBitsMirrorOutputBitsFourHigher) {
     api().MsysControl(sys, M_USER_BIT_OUT + 6, 1);
     api().MsysControl(sys, M_USER_BIT_OUT + 4, 5);  // any non-zero value sets the bit
     ASSERT_FALSE(Failed());
-    MilInt bit = -1;
+    abi::Int bit = -1;
     EXPECT_EQ(api().MsysInquire(sys, M_USER_BIT_IN + 2, &bit), 1);
     EXPECT_EQ(bit, 1);
     EXPECT_EQ(api().MsysInquire(sys, M_USER_BIT_IN + 0, nullptr), 1);

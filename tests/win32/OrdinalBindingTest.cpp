@@ -26,7 +26,7 @@ TEST_F(Backend, SimulatorDllIsBoundByOrdinalAndAnswersLikeTheLibrary) {
     mil::MilId app = 0;
     EXPECT_NE(api->MappAlloc(mil::M_DEFAULT, &app), 0);
     EXPECT_NE(app, 0);
-    mil::MilInt systems = 0;
+    mil::abi::Int systems = 0;
     api->MappInquire(mil::M_INSTALLED_SYSTEM_COUNT, &systems);
     EXPECT_GE(systems, 1);
     api->MappFree(app);
