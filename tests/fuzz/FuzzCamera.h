@@ -2,12 +2,15 @@
 // One simulated camera opened once per fuzzing process, for the targets
 // that drive the camera's property and command doors. The log stays quiet
 // (level 0) so that the time goes into the code under test.
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "camera/MilApp.h"
 #include "camera/MilDigitizer.h"
 #include "driver/DriverLog.h"
+#include "settings/CameraSettings.h"
 #include "tests/fuzz/FuzzScratch.h"
 
 namespace korvane::fuzz {
@@ -44,6 +47,25 @@ class FuzzCamera {
 
     MilDigitizer& camera() { return MilApp::GetInstance().GetByName("Camera 1"); }
 
+    // Brings the open camera back to its settings as opened, without the
+    // cost of a close and an open (INI files written and read, digitizer
+    // and thread made anew). Enough when an input changed only settings;
+    // what reached the digitizer or the board needs Reopen.
+    void Reset() {
+        MilDigitizer& cam = camera();
+        cam.SetContinuousGrab(false);
+        // A grab still under way ends within its (zero) frame time.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (cam.grabInProgress()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                std::abort();
+            }
+            std::this_thread::yield();
+        }
+        // Nothing reads the settings meanwhile: no grab runs, no share.
+        cam.settings().CopyValuesFrom(opened_);
+    }
+
     // Closes (if open) and opens the camera again with its first settings,
     // so that what one input changed does not pile up over a whole run.
     void Reopen() {
@@ -58,10 +80,12 @@ class FuzzCamera {
         if (!cam.Open(kCameraPort, size) || size[0] != kCameraWidth || size[1] != kCameraHeight) {
             std::abort();
         }
+        opened_ = cam.settings();
     }
 
   private:
     ScratchDir scratch_;
+    CameraSettings opened_;
 };
 
 inline FuzzCamera& Camera() {

@@ -19,13 +19,28 @@ using korvane::fuzz::Check;
 
 // Settings whose value the host reads back exactly as it set it.
 bool IsPlainSetting(const char* name) {
-    for (const char* plain : {"LogLevel", "LogIntoFile", "Use16bit", "Shift16bit", "UseLUT",
-                              "Height", "Width", "Gain"}) {
+    for (const char* plain :
+         {"LogLevel", "LogIntoFile", "Use16bit", "Shift16bit", "UseLUT", "Gain"}) {
         if (korvane::EqualsNoCase(name, plain)) {
             return true;
         }
     }
     return false;
+}
+
+bool IsSize(const char* name) {
+    return korvane::EqualsNoCase(name, "Width") || korvane::EqualsNoCase(name, "Height");
+}
+
+// Names whose set sends something to the digitizer or the board.
+bool ReachesHardware(const char* name) {
+    for (const char* sent :
+         {"MdigControl", "SoftwareTrigger", "Gain", "Exposure", "ExposureDelay"}) {
+        if (korvane::EqualsNoCase(name, sent)) {
+            return true;
+        }
+    }
+    return korvane::StartsWithNoCase(name, "UserBit");
 }
 
 void GrabAndWait(korvane::MilDigitizer& camera) {
@@ -66,12 +81,16 @@ void ReadRows(korvane::MilDigitizer& camera, std::int32_t value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     korvane::fuzz::FuzzCamera& fixture = korvane::fuzz::Camera();
-    // Each input starts from the camera as it was opened.
-    static bool dirty = false;
-    if (dirty) {
+    // Each input starts from the camera as it was opened: a reset of its
+    // settings, or a whole reopen after an input that reached the digitizer
+    // or the board (whose state a settings reset does not bring back).
+    static bool reachedHardware = false;
+    if (reachedHardware) {
         fixture.Reopen();
+    } else {
+        fixture.Reset();
     }
-    dirty = true;
+    reachedHardware = false;
     korvane::MilDigitizer& camera = fixture.camera();
 
     std::size_t at = 0;
@@ -91,9 +110,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         switch (op % 6) {
             case 0: {
+                reachedHardware = reachedHardware || ReachesHardware(name.c_str());
+                int before = 0;
+                const bool known = camera.GetProperty(name.c_str(), &before);
                 const bool set = camera.SetProperty(name.c_str(), value);
                 int back = 0;
-                if (IsPlainSetting(name.c_str())) {
+                if (IsSize(name.c_str())) {
+                    // A size the digitizer cannot give is refused and
+                    // changes nothing.
+                    const korvane::Param<int>& size = korvane::EqualsNoCase(name.c_str(), "Width")
+                                                          ? camera.settings().Width
+                                                          : camera.settings().Height;
+                    const bool fits = value >= korvane::CameraSettings::SizeMinimum(size) &&
+                                      value <= size.maxValue;
+                    Check(known && set == fits);
+                    Check(camera.GetProperty(name.c_str(), &back) &&
+                          back == (fits ? value : before));
+                } else if (IsPlainSetting(name.c_str())) {
                     Check(set);
                     Check(camera.GetProperty(name.c_str(), &back) && back == value);
                 }
