@@ -1,15 +1,12 @@
 #include "camera/PixelConvert.h"
 
-#if defined(__SSE2__)
+#include "platform/CpuFeatures.h"
+
+#if KORVANE_HAVE_SSE2
 #include <emmintrin.h>
-#define KORVANE_HAVE_SSE2 1
 #endif
-// AVX2 is compiled in for x86-64 whatever the build's baseline, and only
-// run where the processor reports it.
-#if KORVANE_HAVE_SSE2 && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if KORVANE_HAVE_AVX2
 #include <immintrin.h>
-#define KORVANE_HAVE_AVX2 1
-#define KORVANE_TARGET_AVX2 __attribute__((target("avx2")))
 #endif
 
 namespace korvane::pixels {
@@ -180,11 +177,6 @@ KORVANE_TARGET_AVX2 void LowByte16(const std::uint16_t* src, std::uint8_t* dest,
     sse2::LowByte16(src + i, dest + i, n - i);
 }
 
-bool Supported() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-}
-
 }  // namespace avx2
 #endif
 
@@ -200,7 +192,7 @@ Paths Detect() {
         ConvertPath{"sse2", &sse2::ShiftInPlace8, &sse2::ShiftSaturate16, &sse2::LowByte16};
 #endif
 #if KORVANE_HAVE_AVX2
-    if (avx2::Supported()) {
+    if (platform::CpuHasAvx2()) {
         paths.list[paths.count++] =
             ConvertPath{"avx2", &avx2::ShiftInPlace8, &avx2::ShiftSaturate16, &avx2::LowByte16};
     }

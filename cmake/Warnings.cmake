@@ -3,7 +3,12 @@ add_library(korvane_warnings INTERFACE)
 if(MSVC)
     target_compile_options(korvane_warnings INTERFACE /W4 /WX)
 else()
-    target_compile_options(korvane_warnings INTERFACE -Wall -Wextra -Werror)
+    # A local hiding a member or an outer name, a polymorphic class deleted
+    # through a base without a virtual destructor, and a function with
+    # external linkage that no header declares (it belongs in an anonymous
+    # namespace or its header) are each a bug waiting to happen.
+    target_compile_options(korvane_warnings INTERFACE -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor
+        -Wmissing-declarations)
     # GCC 12's -Wrestrict reports overlaps inside std::string's own
     # concatenation once -O3 inlines it (GCC bug 105329); later versions fixed it.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12

@@ -7,13 +7,15 @@
 //
 // Results follow the Win32 overlapped calls: an operation answers true when
 // it finished at once (its event is then set), or false with the last error
-// 997 when it goes on in the background, or false with another error when
-// it failed to start.
+// kErrorIoPending when it goes on in the background, or false with another
+// error when it failed to start. The error names are those of
+// platform/SystemError.h.
 #include <cstddef>
 #include <memory>
 #include <string>
 
 #include "platform/Event.h"
+#include "platform/SystemError.h"
 
 namespace korvane::platform {
 
@@ -26,19 +28,19 @@ class MessagePipe {
 
     // Server end: starts listening under the name. A name left behind by a
     // dead server is taken over; one a live server listens on fails with
-    // 231. Closes what the object held first.
+    // kErrorPipeBusy. Closes what the object held first.
     bool Create(const std::string& name);
-    // Client end: connects to the server listening under the name; 2 when
-    // none does.
+    // Client end: connects to the server listening under the name;
+    // kErrorFileNotFound when none does.
     bool Open(const std::string& name);
     bool IsOpen() const;
 
-    // Server: waits for a client. False with 535 when a client is connected
-    // already (done is set then), with 232 when the connected client has
-    // gone and Disconnect was not called yet.
+    // Server: waits for a client. False with kErrorPipeConnected when a client is
+    // connected already (done is set then), with kErrorNoData when the
+    // connected client has gone and Disconnect was not called yet.
     bool Connect(Event& done);
     // Receives one message into buffer. A longer message is cut to count
-    // bytes and its read ends with 234. The buffer must stay valid until
+    // bytes and its read ends with kErrorMoreData. The buffer must stay valid until
     // done is signalled or the read is cancelled.
     bool Read(void* buffer, std::size_t count, Event& done);
     // Sends count bytes as one message; the same rule for the buffer.
@@ -66,14 +68,15 @@ class MessagePipe {
 
     // The outcome of the last read or write, as far as it got: true with the
     // bytes moved when it completed; false with the last error otherwise
-    // (996 while still pending, 109 when the other end has gone, ...).
+    // (kErrorIoIncomplete while still pending, kErrorBrokenPipe when the other
+    // end has gone, ...).
     bool ReadResult(std::size_t& bytes);
     bool WriteResult(std::size_t& bytes);
 
     // Server: drops the connected client; its pending read and write end
-    // with 233. A new Connect may follow.
+    // with kErrorPipeNotConnected. A new Connect may follow.
     void Disconnect();
-    // Ends every pending operation with 995 (their events are set).
+    // Ends every pending operation with kErrorOperationAborted (their events are set).
     bool Cancel();
     // Drops the connection, ends pending operations and frees the name.
     void Close();

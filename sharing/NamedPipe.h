@@ -43,8 +43,8 @@ class NamedPipe {
     // Waits for the outstanding read up to timeoutMs; true once it is done.
     bool WaitRead(int timeoutMs) { return pipe_.WaitRead(readEvent_, timeoutMs); }
     // After a read's or write's event: the bytes moved. Throws when the
-    // operation failed (109 when the other end has gone, 234 for a message
-    // longer than the read buffer).
+    // operation failed (kErrorBrokenPipe when the other end has gone,
+    // kErrorMoreData for a message longer than the read buffer).
     std::uint32_t ReadResult();
     std::uint32_t WriteResult();
 

@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+#include "platform/CpuFeatures.h"
+
+#if KORVANE_HAVE_SSE2
 #include <emmintrin.h>
-#define KORVANE_ROWCOPY_SSE2 1
 #endif
-#if KORVANE_ROWCOPY_SSE2 && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if KORVANE_HAVE_AVX2
 #include <immintrin.h>
-#define KORVANE_ROWCOPY_AVX2 1
 #endif
 
 namespace korvane::mil::sim {
@@ -19,7 +19,7 @@ namespace {
 // instead of a byte loop, so a row of any length is the vector steps and at
 // most one more. Shorter than one vector: the C library's copy.
 
-#if KORVANE_ROWCOPY_SSE2
+#if KORVANE_HAVE_SSE2
 void CopySse2(void* dest, const void* src, std::size_t n) {
     auto* d = static_cast<std::uint8_t*>(dest);
     const auto* s = static_cast<const std::uint8_t*>(src);
@@ -49,8 +49,8 @@ void CopySse2(void* dest, const void* src, std::size_t n) {
 }
 #endif
 
-#if KORVANE_ROWCOPY_AVX2
-__attribute__((target("avx2"))) void CopyAvx2(void* dest, const void* src, std::size_t n) {
+#if KORVANE_HAVE_AVX2
+KORVANE_TARGET_AVX2 void CopyAvx2(void* dest, const void* src, std::size_t n) {
     auto* d = static_cast<std::uint8_t*>(dest);
     const auto* s = static_cast<const std::uint8_t*>(src);
     if (n < 32) {
@@ -91,12 +91,11 @@ struct Paths {
 Paths Detect() {
     Paths paths{};
     paths.list[paths.count++] = RowCopyPath{"plain", &CopyPlain};
-#if KORVANE_ROWCOPY_SSE2
+#if KORVANE_HAVE_SSE2
     paths.list[paths.count++] = RowCopyPath{"sse2", &CopySse2};
 #endif
-#if KORVANE_ROWCOPY_AVX2
-    __builtin_cpu_init();
-    if (__builtin_cpu_supports("avx2") != 0) {
+#if KORVANE_HAVE_AVX2
+    if (platform::CpuHasAvx2()) {
         paths.list[paths.count++] = RowCopyPath{"avx2", &CopyAvx2};
     }
 #endif

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/common/IniWriteRules.h"
+
 namespace korvane::platform {
 namespace {
 
@@ -46,19 +48,6 @@ bool SameName(std::string_view a, std::string_view b) {
         }
     }
     return true;
-}
-
-bool HasLineBreakOrNul(std::string_view s) {
-    return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos;
-}
-
-bool ValidSection(std::string_view s) {
-    return !Trim(s).empty() && !HasLineBreakOrNul(s) && s.find(']') == s.npos;
-}
-
-bool ValidKey(std::string_view k) {
-    return !k.empty() && Trim(k) == k && !HasLineBreakOrNul(k) && k.find('=') == k.npos &&
-           k.front() != '[' && k.front() != ';';
 }
 
 // ---------------------------------------------------------------------------
@@ -426,13 +415,8 @@ int IniReadInt(const std::string& path, const std::string& section, const std::s
 
 bool IniWriteStrings(const std::string& path, const std::string& section,
                      const std::vector<std::pair<std::string, std::string>>& entries) {
-    if (!ValidSection(section)) {
+    if (!IniWriteWritable(section, entries)) {
         return false;
-    }
-    for (const auto& [key, value] : entries) {
-        if (!ValidKey(key) || HasLineBreakOrNul(value)) {
-            return false;
-        }
     }
     const std::string target = ReplaceTarget(path);
     std::lock_guard<std::mutex> lock(WriteMutex());

@@ -1,6 +1,5 @@
 #include "platform/SystemError.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace korvane::platform {
@@ -49,46 +48,6 @@ ErrorCode LastError() {
 
 void SetLastError(ErrorCode code) {
     lastError = code;
-}
-
-ErrorCode ErrorFromErrno(int err) {
-    switch (err) {
-        case 0:
-            return kErrorSuccess;
-        case ENOENT:
-        case ECONNREFUSED:  // a socket file nobody listens on: no such pipe
-            return kErrorFileNotFound;
-        case EACCES:
-        case EPERM:
-            return kErrorAccessDenied;
-        case EBADF:
-        case ENOTSOCK:
-            return kErrorInvalidHandle;
-        case ENOMEM:
-        case ENOBUFS:
-            return kErrorNotEnoughMemory;
-        case EINVAL:
-            return kErrorInvalidParameter;
-        case EPIPE:
-        case ECONNRESET:
-            return kErrorBrokenPipe;
-        case EEXIST:
-            return kErrorAlreadyExists;
-        case ENAMETOOLONG:
-            return kErrorFilenameTooLong;
-        case ENOTCONN:
-            return kErrorPipeNotConnected;
-        case EMSGSIZE:
-            return kErrorMoreData;
-        case EAGAIN:
-            return kErrorIoPending;
-        default:
-            return kErrorFromErrnoBit | static_cast<ErrorCode>(err);
-    }
-}
-
-void SetLastErrorFromErrno(int err) {
-    SetLastError(ErrorFromErrno(err));
 }
 
 std::string ErrorText(ErrorCode code) {

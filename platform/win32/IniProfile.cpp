@@ -4,6 +4,7 @@
 #include <atomic>
 #include <string_view>
 
+#include "platform/common/IniWriteRules.h"
 #include "platform/win32/WinHandle.h"
 
 namespace korvane::platform {
@@ -11,23 +12,6 @@ namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool HasLineBreakOrNul(std::string_view s) {
-    return s.find_first_of(std::string_view("\r\n\0", 3)) != s.npos;
-}
-
-bool Trimmed(std::string_view s) {
-    return !s.empty() && !IsBlank(s.front()) && !IsBlank(s.back());
-}
-
-bool ValidSection(std::string_view s) {
-    return s.find_first_not_of(" \t") != s.npos && !HasLineBreakOrNul(s) && s.find(']') == s.npos;
-}
-
-bool ValidKey(std::string_view k) {
-    return Trimmed(k) && !HasLineBreakOrNul(k) && k.find('=') == k.npos && k.front() != '[' &&
-           k.front() != ';';
 }
 
 bool TooLarge(const std::string& path) {
@@ -167,13 +151,8 @@ bool IniWriteString(const std::string& path, const std::string& section, const s
 // in the middle, sees the old file or the new one.
 bool IniWriteStrings(const std::string& path, const std::string& section,
                      const std::vector<std::pair<std::string, std::string>>& entries) {
-    if (!ValidSection(section)) {
+    if (!IniWriteWritable(section, entries)) {
         return false;
-    }
-    for (const auto& [key, value] : entries) {
-        if (!ValidKey(key) || HasLineBreakOrNul(value)) {
-            return false;
-        }
     }
     if (TooLarge(path)) {
         return false;

@@ -1,6 +1,5 @@
 #include "platform/SystemError.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/win32/WinHandle.h"
@@ -14,40 +13,6 @@ ErrorCode LastError() {
 
 void SetLastError(ErrorCode code) {
     ::SetLastError(code);
-}
-
-ErrorCode ErrorFromErrno(int err) {
-    switch (err) {
-        case 0:
-            return kErrorSuccess;
-        case ENOENT:
-        case ECONNREFUSED:  // nobody listens on the name: no such pipe
-            return kErrorFileNotFound;
-        case EACCES:
-        case EPERM:
-            return kErrorAccessDenied;
-        case EBADF:
-            return kErrorInvalidHandle;
-        case ENOMEM:
-            return kErrorNotEnoughMemory;
-        case EINVAL:
-            return kErrorInvalidParameter;
-        case EPIPE:
-        case ECONNRESET:
-            return kErrorBrokenPipe;
-        case EEXIST:
-            return kErrorAlreadyExists;
-        case ENAMETOOLONG:
-            return kErrorFilenameTooLong;
-        case EAGAIN:
-            return kErrorIoPending;
-        default:
-            return kErrorFromErrnoBit | static_cast<ErrorCode>(err);
-    }
-}
-
-void SetLastErrorFromErrno(int err) {
-    SetLastError(ErrorFromErrno(err));
 }
 
 std::string ErrorText(ErrorCode code) {

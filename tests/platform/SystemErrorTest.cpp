@@ -44,6 +44,16 @@ TEST(SystemErrorTest, ErrnoValuesMapToTheNumbersTheCodeTests) {
     EXPECT_EQ(ErrorFromErrno(ECONNRESET), 109u);
     EXPECT_EQ(ErrorFromErrno(EACCES), 5u);
     EXPECT_EQ(ErrorFromErrno(EAGAIN), 997u);
+    // The socket and message errors the pipes report, on every system.
+    EXPECT_EQ(ErrorFromErrno(ENOTCONN), 233u);
+    EXPECT_EQ(ErrorFromErrno(EMSGSIZE), 234u);
+    EXPECT_EQ(ErrorFromErrno(ENOTSOCK), 6u);
+    EXPECT_EQ(ErrorFromErrno(ENOBUFS), 8u);
+    EXPECT_EQ(ErrorFromErrno(0), 0u);
+    // One without a number of its own keeps the errno value.
+    EXPECT_EQ(ErrorFromErrno(EROFS), kErrorFromErrnoBit | static_cast<ErrorCode>(EROFS));
+    SetLastErrorFromErrno(EPIPE);
+    EXPECT_EQ(LastError(), 109u);
 }
 
 TEST(SystemErrorTest, TheLastErrorIsKeptPerThread) {

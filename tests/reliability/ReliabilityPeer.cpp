@@ -57,12 +57,7 @@ bool OpenCamera1(const std::string& path, int port, int* size, DebugMsgProc log 
 }
 
 int RunPeer(const std::string& script) {
-    std::istringstream steps(script);
-    std::string step;
-    while (std::getline(steps, step, ';')) {
-        std::istringstream in(step);
-        std::string word;
-        in >> word;
+    return RunPeerScript(script, [&](const std::string& word, std::istream& in) {
         if (word == "nobody") {
 #ifdef _WIN32
             Say("nobody failed");
@@ -141,15 +136,11 @@ int RunPeer(const std::string& script) {
                                                                                 : "frame torn");
                 }
             }
-        } else if (PeerCommonStep(word, in)) {
-            continue;
-        } else if (!word.empty()) {
-            Say("unknown step " + word);
-            return 2;
+        } else {
+            return kPeerUnknown;
         }
-    }
-    Say("done");
-    return 0;
+        return kPeerNext;
+    });
 }
 
 [[maybe_unused]] const bool peerMode = RunAsPeerIfAsked("KORVANE_RELIABILITY_PEER", &RunPeer);

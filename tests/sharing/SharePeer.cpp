@@ -72,12 +72,7 @@ int RunPeer(const std::string& script) {
     CSharedMemory segment;
     std::vector<std::uint8_t> frame;
     std::uint8_t rx[64];
-    std::stringstream steps(script);
-    std::string step;
-    while (std::getline(steps, step, ';')) {
-        std::istringstream in(step);
-        std::string word;
-        in >> word;
+    return RunPeerScript(script, [&](const std::string& word, std::istream& in) {
         if (word == "client") {
             std::string name;
             in >> name;
@@ -133,7 +128,7 @@ int RunPeer(const std::string& script) {
                 std::memset(rx, 0, sizeof rx);
                 if (!raw.Read(rx, sizeof rx).Wait(kWaitMs)) {
                     Say("recv timeout");
-                    continue;
+                    return kPeerNext;
                 }
                 const std::uint32_t n = raw.ReadResult();
                 Say("msg " + ToHex(rx, n));
@@ -145,7 +140,7 @@ int RunPeer(const std::string& script) {
             in >> name;
             if (!segment.Create(name.c_str(), true, 0) || !segment.Lock()) {
                 Say("hold failed");
-                continue;
+                return kPeerNext;
             }
             Say("locked");
             for (;;) {  // until the test kills this process
@@ -157,7 +152,7 @@ int RunPeer(const std::string& script) {
             in >> name >> size;
             if (!segment.Create(name.c_str(), false, size)) {
                 Say("segment failed");
-                continue;
+                return kPeerNext;
             }
             const std::vector<std::uint8_t> fill(static_cast<std::size_t>(size), 0xAB);
             segment.Write(fill.data(), static_cast<std::uint32_t>(fill.size()));
@@ -167,15 +162,11 @@ int RunPeer(const std::string& script) {
             raw.Close();
             client.Close();
             Say("closed");
-        } else if (PeerCommonStep(word, in)) {
-            continue;
-        } else if (!word.empty()) {
-            Say("unknown step " + word);
-            return 2;
+        } else {
+            return kPeerUnknown;
         }
-    }
-    Say("done");
-    return 0;
+        return kPeerNext;
+    });
 }
 
 [[maybe_unused]] const bool peerMode = RunAsPeerIfAsked("KORVANE_SHARE_PEER", &RunPeer);

@@ -3,16 +3,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <thread>
 
 namespace korvane::test {
+namespace {
 
-void PeerSay(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-bool PeerCommonStep(const std::string& word, std::istream& in) {
+bool CommonStep(const std::string& word, std::istream& in) {
     if (word == "sleep") {
         int ms = 0;
         in >> ms;
@@ -20,6 +17,36 @@ bool PeerCommonStep(const std::string& word, std::istream& in) {
         return true;
     }
     return false;
+}
+
+}  // namespace
+
+void PeerSay(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+int RunPeerScript(const std::string& script, const PeerSteps& steps) {
+    std::istringstream all(script);
+    std::string step;
+    while (std::getline(all, step, ';')) {
+        std::istringstream in(step);
+        std::string word;
+        in >> word;
+        if (word.empty()) {
+            continue;
+        }
+        const int answer = steps(word, in);
+        if (answer >= 0) {
+            return answer;
+        }
+        if (answer == kPeerUnknown && !CommonStep(word, in)) {
+            PeerSay("unknown step " + word);
+            return 2;
+        }
+    }
+    PeerSay("done");
+    return 0;
 }
 
 bool RunAsPeerIfAsked(const char* variable, int (*run)(const std::string& script)) {
