@@ -118,11 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (IsSize(name.c_str())) {
                     // A size the digitizer cannot give is refused and
                     // changes nothing.
-                    const korvane::Param<int>& size = korvane::EqualsNoCase(name.c_str(), "Width")
+                    const korvane::Param<int>& side = korvane::EqualsNoCase(name.c_str(), "Width")
                                                           ? camera.settings().Width
                                                           : camera.settings().Height;
-                    const bool fits = value >= korvane::CameraSettings::SizeMinimum(size) &&
-                                      value <= size.maxValue;
+                    const bool fits = value >= korvane::CameraSettings::SizeMinimum(side) &&
+                                      value <= side.maxValue;
                     Check(known && set == fits);
                     Check(camera.GetProperty(name.c_str(), &back) &&
                           back == (fits ? value : before));
