@@ -53,4 +53,10 @@ inline char* mkdtemp(char* pattern) {
     }
     return nullptr;
 }
+
+// Every test program reports a crash on its standard error and keeps its
+// output line-buffered (tests/support/CrashReport.cpp): named here, in every
+// test source, so the report is linked into every program.
+int InstallTestCrashReport();
+inline const int kTestCrashReport = InstallTestCrashReport();
 #endif
