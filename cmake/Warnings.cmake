@@ -9,6 +9,10 @@ else()
     # namespace or its header) are each a bug waiting to happen.
     target_compile_options(korvane_warnings INTERFACE -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor
         -Wmissing-declarations)
+    # clang proves the lock annotations of platform/ThreadSafety.h.
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        target_compile_options(korvane_warnings INTERFACE -Wthread-safety)
+    endif()
     # GCC 12's -Wrestrict reports overlaps inside std::string's own
     # concatenation once -O3 inlines it (GCC bug 105329); later versions fixed it.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12

@@ -56,7 +56,7 @@ void DriverLog::Emit(const char* message) {
     // One lock keeps the two callback texts of a message together and the
     // file lines in order. It is recursive because a host callback may call
     // back into the driver, which logs again on the same thread.
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (DebugMsgProc proc = messageProc_.load()) {
         proc(prefix.c_str());
         proc(message);
@@ -88,13 +88,13 @@ bool DriverLog::SetSystemPath(const char* path) {
     if (path == nullptr || *path == '\0') {
         return false;
     }
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     systemPath_ = path;
     return true;
 }
 
 std::string DriverLog::SystemPath() const {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     return systemPath_;
 }
 
@@ -132,7 +132,7 @@ std::string DriverLog::MakeAbsolutePath(const std::string& path) const {
 }
 
 void DriverLog::ResetForTesting() {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     messageProc_.store(nullptr);
     level_.store(kProgress);
     logIntoFile_.store(false);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "korvane/korvane.h"
+#include "platform/ThreadSafety.h"
 
 namespace korvane {
 
@@ -73,9 +74,10 @@ class DriverLog {
     std::atomic<int> level_{kProgress};
     std::atomic<bool> logIntoFile_{false};
 
-    mutable std::recursive_mutex mutex_;  // guards systemPath_, pendingLines_ and the file
-    std::string systemPath_;
-    std::list<std::string> pendingLines_;
+    // Also keeps the file's lines in order.
+    mutable platform::CheckedRecursiveMutex mutex_;
+    std::string systemPath_ KORVANE_GUARDED_BY(mutex_);
+    std::list<std::string> pendingLines_ KORVANE_GUARDED_BY(mutex_);
 };
 
 // Formats the time-stamp prefix "dd/mm/y y hh:mm:ss: " exactly as the log

@@ -10,6 +10,7 @@
 #include "mil/UnavailableApi.h"
 #include "mil/sim/SimulatorApi.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/ThreadSafety.h"
 
 namespace korvane::mil {
 namespace {
@@ -68,8 +69,8 @@ struct Binding {
     MilApi table{};
 };
 
-std::mutex bindingsMutex;
-std::list<Binding> bindings;  // guarded by bindingsMutex
+platform::CheckedMutex bindingsMutex;
+std::list<Binding> bindings KORVANE_GUARDED_BY(bindingsMutex);
 
 std::atomic<const MilApi*> current{nullptr};  // null: the simulator
 
@@ -114,7 +115,7 @@ bool BindAll(const platform::DynamicLibrary& library, MilApi& t, std::string& er
 }
 
 const MilApi* BindLibrary(const std::string& path, std::string& error) {
-    std::lock_guard lock(bindingsMutex);
+    platform::LockGuard lock(bindingsMutex);
     for (const Binding& binding : bindings) {
         if (binding.library.Path() == path) {
             return &binding.table;

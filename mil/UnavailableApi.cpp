@@ -3,17 +3,18 @@
 #include <mutex>
 
 #include "mil/MilError.h"
+#include "platform/ThreadSafety.h"
 
 namespace korvane::mil {
 namespace {
 
-std::mutex reasonMutex;
-std::string reasonText;  // guarded by reasonMutex
+platform::CheckedMutex reasonMutex;
+std::string reasonText KORVANE_GUARDED_BY(reasonMutex);
 
 void Fail() {
     std::string reason;
     {
-        std::lock_guard lock(reasonMutex);
+        platform::LockGuard lock(reasonMutex);
         reason = reasonText;
     }
     SetThreadError(kErrorUnavailable, "%s", reason.c_str());
@@ -93,7 +94,7 @@ constexpr MilApi kTable = {
 }  // namespace
 
 const MilApi& UnavailableApi(const std::string& reason) {
-    std::lock_guard lock(reasonMutex);
+    platform::LockGuard lock(reasonMutex);
     reasonText = reason;
     return kTable;
 }

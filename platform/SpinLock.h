@@ -5,11 +5,13 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/ThreadSafety.h"
+
 namespace korvane::platform {
 
-class SpinLock {
+class KORVANE_CAPABILITY("spin lock") SpinLock {
   public:
-    void lock() noexcept {
+    void lock() noexcept KORVANE_ACQUIRE() {
         for (;;) {
             if (!locked_.exchange(true, std::memory_order_acquire)) {
                 return;
@@ -23,8 +25,10 @@ class SpinLock {
             }
         }
     }
-    bool try_lock() noexcept { return !locked_.exchange(true, std::memory_order_acquire); }
-    void unlock() noexcept { locked_.store(false, std::memory_order_release); }
+    bool try_lock() noexcept KORVANE_TRY_ACQUIRE(true) {
+        return !locked_.exchange(true, std::memory_order_acquire);
+    }
+    void unlock() noexcept KORVANE_RELEASE() { locked_.store(false, std::memory_order_release); }
 
   private:
     std::atomic<bool> locked_{false};

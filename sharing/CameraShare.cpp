@@ -50,7 +50,7 @@ void CCameraShare::Stop() {
 }
 
 void CCameraShare::NotifyFrame() {
-    std::lock_guard lock(announceMutex_);
+    platform::LockGuard lock(announceMutex_);
     if (takingFrames_) {
         // Kept for the server's next wait should it not be back in it yet.
         frameAnnounced_.store(true, std::memory_order_release);
@@ -61,7 +61,7 @@ void CCameraShare::NotifyFrame() {
 }
 
 void CCameraShare::TakeFrames(bool on) {
-    std::lock_guard lock(announceMutex_);
+    platform::LockGuard lock(announceMutex_);
     takingFrames_ = on;
     if (!on) {
         frameAnnounced_.store(false, std::memory_order_relaxed);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/Event.h"
+#include "platform/ThreadSafety.h"
 #include "sharing/ImageBuffer.h"
 #include "sharing/NamedPipe.h"
 #include "sharing/ShareProtocol.h"
@@ -75,8 +76,9 @@ class CCameraShare {
     platform::Event frameEvent_{platform::Event::Mode::AutoReset, false};
     CSharedMemory segment_;
     ImageBuffer imageBuffer_;
-    std::mutex announceMutex_;                 // guards takingFrames_ with the frame event's use
-    bool takingFrames_ = false;                // serving a client and not holding a frame
+    // Also orders the frame event's use with takingFrames_.
+    platform::CheckedMutex announceMutex_;
+    bool takingFrames_ KORVANE_GUARDED_BY(announceMutex_) = false;  // serving, not holding a frame
     std::atomic<bool> frameAnnounced_{false};  // a kept announcement not yet taken
 
     // Used by the server thread only. Each stays unchanged until the pipe

@@ -70,7 +70,7 @@ Simulator::System* Simulator::FindSystem(MilId sysId, const char* operation) {
 }
 
 std::shared_ptr<SimDigitizer> Simulator::Digitizer(MilId digId, const char* operation) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = digitizers_.find(digId);
     if (found == digitizers_.end()) {
         SetThreadError(kErrorInvalidId, "%s: invalid digitizer identifier %d", operation, digId);
@@ -85,7 +85,7 @@ MilId Simulator::AppAlloc(MilId* appId) {
     WriteId(appId, 0);
     // Read outside the lock: loading logs, and the log may call out.
     SimConfig config = LoadConfig();
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (appId_ != 0) {
         SetThreadError(kErrorDevice, "MappAlloc: an application is already allocated");
         return 0;
@@ -101,7 +101,7 @@ MilId Simulator::AppAlloc(MilId* appId) {
 }
 
 void Simulator::AppControl(MilInt type, MilInt /*value*/) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (!HasApp("MappControl")) {
         return;
     }
@@ -112,7 +112,7 @@ void Simulator::AppControl(MilInt type, MilInt /*value*/) {
 }
 
 MilInt Simulator::AppInquire(MilInt type, void* out) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (!HasApp("MappInquire")) {
         return 0;
     }
@@ -147,7 +147,7 @@ void Simulator::FreeAll() {
 }
 
 void Simulator::AppFree(MilId appId) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (appId == 0 || appId != appId_) {
         SetThreadError(kErrorInvalidId, "MappFree: invalid application identifier %d", appId);
         return;
@@ -159,7 +159,7 @@ void Simulator::AppFree(MilId appId) {
 
 MilId Simulator::SysAlloc(const char* descriptor, MilInt devNum, MilId* sysId) {
     WriteId(sysId, 0);
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (!HasApp("MsysAlloc")) {
         return 0;
     }
@@ -202,7 +202,7 @@ MilId Simulator::SysAlloc(const char* descriptor, MilInt devNum, MilId* sysId) {
 }
 
 MilInt Simulator::SysInquire(MilId sysId, MilInt type, void* out) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     System* system = FindSystem(sysId, "MsysInquire");
     if (system == nullptr) {
         return 0;
@@ -233,7 +233,7 @@ MilInt Simulator::SysInquire(MilId sysId, MilInt type, void* out) {
 }
 
 void Simulator::SysControl(MilId sysId, MilInt type, std::int32_t value) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     System* system = FindSystem(sysId, "MsysControl");
     if (system == nullptr) {
         return;
@@ -251,7 +251,7 @@ void Simulator::SysControl(MilId sysId, MilInt type, std::int32_t value) {
 }
 
 void Simulator::SysFree(MilId sysId) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     if (FindSystem(sysId, "MsysFree") == nullptr) {
         return;
     }
@@ -287,7 +287,7 @@ MilId Simulator::DigAlloc(MilId sysId, MilInt devNum, const char* dcf, MilId* di
         dcfRead = LoadDcf(dcf, fromFile, dcfError);
     }
 
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     System* system = FindSystem(sysId, "MdigAlloc");
     if (system == nullptr) {
         return 0;
@@ -366,7 +366,7 @@ void Simulator::DigLut(MilId digId, MilInt lut) {
 }
 
 void Simulator::DigFree(MilId digId) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = digitizers_.find(digId);
     if (found == digitizers_.end()) {
         SetThreadError(kErrorInvalidId, "MdigFree: invalid digitizer identifier %d", digId);
@@ -397,7 +397,7 @@ void Simulator::DigProcess(MilId digId, const MilId* buffers, MilInt count, MilI
     std::shared_ptr<SimDigitizer> digitizer;
     std::vector<std::shared_ptr<SimBuffer>> targets;
     {
-        std::lock_guard lock(mutex_);
+        platform::LockGuard lock(mutex_);
         const auto found = digitizers_.find(digId);
         if (found == digitizers_.end()) {
             SetThreadError(kErrorInvalidId, "MdigProcess: invalid digitizer identifier %d", digId);
@@ -426,7 +426,7 @@ void Simulator::DigProcess(MilId digId, const MilId* buffers, MilInt count, MilI
 MilId Simulator::BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits, MilInt attribute,
                             MilId* bufId) {
     WriteId(bufId, 0);
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     System* system = FindSystem(sysId, "MbufAlloc2d");
     if (system == nullptr) {
         return 0;
@@ -465,7 +465,7 @@ MilId Simulator::BufAlloc2d(MilId sysId, MilInt sizeX, MilInt sizeY, MilInt bits
 
 SimBuffer* Simulator::LookUpBufferLocked(MilId bufId) {
     BufferCache& cache = bufferCache_;
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = buffers_.find(bufId);
     cache.id = bufId;
     cache.generation = bufferGeneration_.load(std::memory_order_acquire);
@@ -484,7 +484,7 @@ void Simulator::RefuseGet(MilId bufId, const SimBuffer* buffer, MilInt x, MilInt
 }
 
 void Simulator::BufFree(MilId bufId) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     bufferGeneration_.fetch_add(1, std::memory_order_acq_rel);
     if (buffers_.erase(bufId) == 0) {
         SetThreadError(kErrorInvalidId, "MbufFree: invalid buffer identifier %d", bufId);
@@ -494,13 +494,13 @@ void Simulator::BufFree(MilId bufId) {
 // --- for tests ---
 
 std::shared_ptr<SimDigitizer> Simulator::FindDigitizer(MilId digId) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto found = digitizers_.find(digId);
     return found == digitizers_.end() ? nullptr : found->second;
 }
 
 MilId Simulator::DigitizerId(int systemIndex, int deviceNumber) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     for (const auto& [id, digitizer] : digitizers_) {
         const auto system = systems_.find(digitizer->SystemId());
         if (system != systems_.end() && system->second.index == systemIndex &&
@@ -512,7 +512,7 @@ MilId Simulator::DigitizerId(int systemIndex, int deviceNumber) {
 }
 
 bool Simulator::LastSystemControl(MilId sysId, MilInt type, MilInt& value) {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     const auto system = systems_.find(sysId);
     if (system == systems_.end()) {
         return false;
@@ -526,12 +526,12 @@ bool Simulator::LastSystemControl(MilId sysId, MilInt type, MilInt& value) {
 }
 
 std::size_t Simulator::LiveObjectCount() {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     return (appId_ != 0 ? 1 : 0) + systems_.size() + digitizers_.size() + buffers_.size();
 }
 
 void Simulator::Reset() {
-    std::lock_guard lock(mutex_);
+    platform::LockGuard lock(mutex_);
     FreeAll();
 }
 

@@ -16,6 +16,7 @@
 #include "mil/sim/SimBuffer.h"
 #include "mil/sim/SimConfig.h"
 #include "mil/sim/SimDigitizer.h"
+#include "platform/ThreadSafety.h"
 
 namespace korvane::mil::sim {
 
@@ -73,11 +74,13 @@ class Simulator {
     };
 
     Simulator() = default;
-    MilId NextId();
-    bool HasApp(const char* operation);
-    System* FindSystem(MilId sysId, const char* operation);
+    // With mutex_ held:
+    MilId NextId() KORVANE_REQUIRES(mutex_);
+    bool HasApp(const char* operation) KORVANE_REQUIRES(mutex_);
+    System* FindSystem(MilId sysId, const char* operation) KORVANE_REQUIRES(mutex_);
+    void FreeAll() KORVANE_REQUIRES(mutex_);
+
     std::shared_ptr<SimDigitizer> Digitizer(MilId digId, const char* operation);
-    void FreeAll();
 
     // Rows are read one call per row: each thread remembers the last buffer
     // it read until any buffer is allocated or freed. The cache holds a plain
@@ -110,13 +113,13 @@ class Simulator {
     // Changes whenever a buffer is allocated or freed, so a thread's cached
     // lookup knows when it is stale.
     std::atomic<std::uint64_t> bufferGeneration_{1};
-    std::mutex mutex_;  // guards everything below
-    MilId appId_ = 0;
-    MilId lastId_ = 0;
-    SimConfig config_;
-    std::map<MilId, System> systems_;
-    std::map<MilId, std::shared_ptr<SimDigitizer>> digitizers_;
-    std::map<MilId, std::shared_ptr<SimBuffer>> buffers_;
+    platform::CheckedMutex mutex_;
+    MilId appId_ KORVANE_GUARDED_BY(mutex_) = 0;
+    MilId lastId_ KORVANE_GUARDED_BY(mutex_) = 0;
+    SimConfig config_ KORVANE_GUARDED_BY(mutex_);
+    std::map<MilId, System> systems_ KORVANE_GUARDED_BY(mutex_);
+    std::map<MilId, std::shared_ptr<SimDigitizer>> digitizers_ KORVANE_GUARDED_BY(mutex_);
+    std::map<MilId, std::shared_ptr<SimBuffer>> buffers_ KORVANE_GUARDED_BY(mutex_);
 };
 
 }  // namespace korvane::mil::sim
