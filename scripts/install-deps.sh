@@ -1,12 +1,21 @@
 #!/bin/sh
 # Installs what a task needs on Debian or Ubuntu, by name:
 #   install-deps.sh demo   the library and korvane-grab (with PNG output)
-#   install-deps.sh        the above, the test suite, benchmarks, pkg-config
+#   install-deps.sh        the above, the test suite, benchmarks, pkg-config,
+#                          and what the host tools and their tests use:
+#                          GStreamer (plugin, recipes, RTSP server), the
+#                          browser viewer (HTTP server, JPEG, headless
+#                          Chromium + Selenium) and Python with NumPy
 #   install-deps.sh fuzz   the above and clang with its sanitizer runtime
 # Without root it uses sudo; where there is no sudo it says what to run.
 set -eu
 DEMO="build-essential cmake ccache libpng-dev"
-TEST="$DEMO libgtest-dev libgmock-dev libbenchmark-dev pkg-config"
+GSTREAMER="libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly
+    gstreamer1.0-libav libgstrtspserver-1.0-dev"
+VIEW="libcpp-httplib-dev libturbojpeg0-dev chromium chromium-driver python3-selenium"
+PYTHON="python3 python3-numpy python3-pytest python3-setuptools python3-pip"
+TEST="$DEMO libgtest-dev libgmock-dev libbenchmark-dev pkg-config $GSTREAMER $VIEW $PYTHON"
 case "${1:-test}" in
     demo) PACKAGES="$DEMO" ;;
     test) PACKAGES="$TEST" ;;
