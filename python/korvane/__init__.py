@@ -18,15 +18,19 @@ from .camera import Camera
 from .driver import Driver
 from .errors import CommandError, KorvaneError, KorvaneTimeout, PropertyError
 from .properties import Properties
+from .share import ShareClient
+from .stream import FrameStream
 
 __all__ = [
     "Camera",
     "CommandError",
     "Driver",
     "KorvaneError",
+    "FrameStream",
     "KorvaneTimeout",
     "Properties",
     "PropertyError",
+    "ShareClient",
 ]
 
 __version__ = "1.0.0"

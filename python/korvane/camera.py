@@ -151,6 +151,30 @@ class Camera:
             )
         return out
 
+    def frames(
+        self,
+        count: Optional[int] = None,
+        timeout: Optional[float] = 5.0,
+        queue_size: int = 8,
+    ) -> "FrameStream":
+        """Grabs continuously; iterate over the result for the frames.
+
+        Each frame is copied on the grab thread into a new array and queued;
+        when queue_size frames wait unread the new frame is dropped and
+        counted (``stream.dropped``). Iteration ends after count frames
+        (None: until the stream is closed); a wait longer than timeout raises
+        KorvaneTimeout. Closing the stream (or leaving its ``with`` block)
+        stops continuous mode.
+        """
+        from .stream import FrameStream
+
+        if self._stream is not None:
+            raise KorvaneError("a frame stream is already running on this camera")
+        if not self._open:
+            # Let the driver say why, as for a grab.
+            self._start_grab("continuous grab")
+        return FrameStream(self, count, timeout, queue_size)
+
     # -- commands ------------------------------------------------------------
 
     def exec_cmd(self, command: str, arguments: Union[str, Mapping[str, object]] = "") -> str:

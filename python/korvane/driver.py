@@ -47,7 +47,8 @@ class _LogBridge:
     whichever thread logs; the pair is joined under a lock.
     """
 
-    def __init__(self) -> None:
+    def __init__(self, target: logging.Logger = logger) -> None:
+        self._logger = target
         self._lock = threading.Lock()
         self._stamp: Optional[str] = None
         self.error_count = 0
@@ -70,9 +71,9 @@ class _LogBridge:
                 if "ERROR" in line:
                     self.error_count += 1
                     self.last_error = line
-            logger.log(level, "%s", line, extra={"korvane_stamp": stamp.strip()})
+            self._logger.log(level, "%s", line, extra={"korvane_stamp": stamp.strip()})
         except Exception:  # pragma: no cover - defensive
-            logger.exception("cannot forward a driver message")
+            self._logger.exception("cannot forward a message")
 
     def mark(self) -> int:
         with self._lock:
