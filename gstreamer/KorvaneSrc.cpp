@@ -3,10 +3,13 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "gstreamer/CameraFrameSource.h"
+#include "gstreamer/PropertyList.h"
 #include "gstreamer/ShareFrameSource.h"
 
 GST_DEBUG_CATEGORY_STATIC(korvane_src_debug);
@@ -24,6 +27,11 @@ constexpr int kDefaultConnectTimeoutMs = 5000;
 struct Settings {
     std::string share;
     int connectTimeoutMs = kDefaultConnectTimeoutMs;
+    std::string camera;
+    std::string systemPath = ".";
+    int port = 1;
+    std::string library;
+    std::string properties;
 };
 
 // The element's C++ state, owned by the GObject instance. The streaming
@@ -36,6 +44,8 @@ struct State {
     std::shared_ptr<FrameSource> source;  // set between start and stop
     GstVideoInfo info{};                  // what the caps say
     bool haveInfo = false;
+    // What the sources of earlier runs dropped, for the dropped property.
+    std::atomic<guint64> droppedBefore{0};
 };
 
 }  // namespace
@@ -49,7 +59,21 @@ G_DEFINE_TYPE(KorvaneSrc, korvane_src, GST_TYPE_PUSH_SRC)
 
 namespace {
 
-enum { kPropShare = 1, kPropConnectTimeout };
+enum {
+    kPropShare = 1,
+    kPropConnectTimeout,
+    kPropCamera,
+    kPropSystemPath,
+    kPropPort,
+    kPropLibrary,
+    kPropProperties,
+    kPropDropped,
+};
+
+void SetString(std::string& field, const GValue* value) {
+    const char* text = g_value_get_string(value);
+    field = text != nullptr ? text : "";
+}
 
 GstStaticPadTemplate srcTemplate = GST_STATIC_PAD_TEMPLATE(
     "src", GST_PAD_SRC, GST_PAD_ALWAYS,
@@ -81,13 +105,26 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     State& state = StateOf(object);
     GST_OBJECT_LOCK(object);
     switch (id) {
-        case kPropShare: {
-            const char* text = g_value_get_string(value);
-            state.settings.share = text != nullptr ? text : "";
+        case kPropShare:
+            SetString(state.settings.share, value);
             break;
-        }
         case kPropConnectTimeout:
             state.settings.connectTimeoutMs = g_value_get_int(value);
+            break;
+        case kPropCamera:
+            SetString(state.settings.camera, value);
+            break;
+        case kPropSystemPath:
+            SetString(state.settings.systemPath, value);
+            break;
+        case kPropPort:
+            state.settings.port = g_value_get_int(value);
+            break;
+        case kPropLibrary:
+            SetString(state.settings.library, value);
+            break;
+        case kPropProperties:
+            SetString(state.settings.properties, value);
             break;
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
@@ -106,6 +143,30 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
         case kPropConnectTimeout:
             g_value_set_int(value, state.settings.connectTimeoutMs);
             break;
+        case kPropCamera:
+            g_value_set_string(value, state.settings.camera.c_str());
+            break;
+        case kPropSystemPath:
+            g_value_set_string(value, state.settings.systemPath.c_str());
+            break;
+        case kPropPort:
+            g_value_set_int(value, state.settings.port);
+            break;
+        case kPropLibrary:
+            g_value_set_string(value, state.settings.library.c_str());
+            break;
+        case kPropProperties:
+            g_value_set_string(value, state.settings.properties.c_str());
+            break;
+        case kPropDropped: {
+            GST_OBJECT_UNLOCK(object);
+            guint64 dropped = state.droppedBefore.load();
+            if (const auto source = CurrentSource(state)) {
+                dropped += source->Dropped();
+            }
+            g_value_set_uint64(value, dropped);
+            return;
+        }
         default:
             G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
             break;
@@ -122,12 +183,34 @@ gboolean Start(GstBaseSrc* base) {
     GstElement* element = GST_ELEMENT(base);
     auto now = [element] { return RunningTimeNow(element); };
     std::shared_ptr<FrameSource> source;
+    if (!settings.share.empty() && !settings.camera.empty()) {
+        GST_ELEMENT_ERROR(base, RESOURCE, SETTINGS,
+                          ("Set either share or camera, not both (share '%s', camera '%s').",
+                           settings.share.c_str(), settings.camera.c_str()),
+                          (nullptr));
+        return FALSE;
+    }
     if (!settings.share.empty()) {
         source = std::make_shared<korvane::gst::ShareFrameSource>(settings.share,
                                                                   settings.connectTimeoutMs, now);
+    } else if (!settings.camera.empty()) {
+        korvane::gst::CameraSettings camera;
+        camera.camera = settings.camera;
+        camera.systemPath = settings.systemPath;
+        camera.port = settings.port;
+        camera.library = settings.library;
+        std::string error;
+        if (!korvane::gst::ParsePropertyList(settings.properties, camera.properties, error)) {
+            GST_ELEMENT_ERROR(base, RESOURCE, SETTINGS, ("Bad properties: %s.", error.c_str()),
+                              ("properties='%s'", settings.properties.c_str()));
+            return FALSE;
+        }
+        source = std::make_shared<korvane::gst::CameraFrameSource>(std::move(camera), now);
     } else {
-        GST_ELEMENT_ERROR(base, RESOURCE, SETTINGS, ("Set share to the name of a camera share."),
-                          ("korvanesrc has no share to read from"));
+        GST_ELEMENT_ERROR(base, RESOURCE, SETTINGS,
+                          ("Set share to the name of a camera share, or camera to the name of a "
+                           "camera to open."),
+                          ("korvanesrc has neither share nor camera"));
         return FALSE;
     }
     std::string error;
@@ -152,6 +235,7 @@ gboolean Stop(GstBaseSrc* base) {
     }
     if (source) {
         source->Close();
+        state.droppedBefore.fetch_add(source->Dropped());
     }
     return TRUE;
 }
@@ -331,6 +415,40 @@ static void korvane_src_class_init(KorvaneSrcClass* klass) {
         g_param_spec_int("connect-timeout", "Connect time-out",
                          "Milliseconds to wait for the share to appear and tell its size", 0,
                          G_MAXINT, kDefaultConnectTimeoutMs, flags));
+    g_object_class_install_property(
+        object, kPropCamera,
+        g_param_spec_string("camera", "Camera name",
+                            "Open this camera through the driver (\"Camera 1\", ...) and grab it "
+                            "continuously; this process is then the camera's host",
+                            "", flags));
+    g_object_class_install_property(
+        object, kPropSystemPath,
+        g_param_spec_string("system-path", "System path",
+                            "Camera mode: the driver's system path (Korvane.ini, Korvane.log)", ".",
+                            flags));
+    g_object_class_install_property(
+        object, kPropPort,
+        g_param_spec_int("port", "Port", "Camera mode: the port number to open the camera on", 0,
+                         G_MAXINT, 1, flags));
+    g_object_class_install_property(
+        object, kPropLibrary,
+        g_param_spec_string("library", "Driver library",
+                            "Camera mode: the driver library to load (empty: beside the plugin's "
+                            "folder, then $KORVANE_LIBRARY and the loader's other places)",
+                            "", flags));
+    g_object_class_install_property(
+        object, kPropProperties,
+        g_param_spec_string("properties", "Camera properties",
+                            "Camera mode: Name=value,... set through setProperty before the first "
+                            "grab (docs/properties.md lists the names)",
+                            "", flags));
+    g_object_class_install_property(
+        object, kPropDropped,
+        g_param_spec_uint64("dropped", "Dropped frames",
+                            "Camera mode: frames grabbed while no buffer was free or the queue was "
+                            "full, since the element was made",
+                            0, G_MAXUINT64, 0,
+                            static_cast<GParamFlags>(G_PARAM_READABLE | G_PARAM_STATIC_STRINGS)));
 
     gst_element_class_add_static_pad_template(element, &srcTemplate);
     gst_element_class_set_static_metadata(element, "Korvane camera source", "Source/Video",

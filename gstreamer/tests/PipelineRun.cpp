@@ -17,8 +17,12 @@ FrameRecord ExamineGray8(const unsigned char* data, int width, int height, int s
         return record;
     }
     record.first = data[0];
+    const bool keep = width * height <= 64 * 1024;
     for (int y = 0; y < height; ++y) {
         const unsigned char* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+        if (keep) {
+            record.pixels.insert(record.pixels.end(), row, row + width);
+        }
         for (int x = 0; x < width; ++x) {
             const int expected = (x + 2 * y + record.first) & 0xFF;
             // The distance on the ring of grey levels: 255 next to 0 is 1.

@@ -18,10 +18,11 @@ struct FrameRecord {
     int width = 0;
     int height = 0;
     GstClockTime pts = GST_CLOCK_TIME_NONE;
-    int first = -1;           // pixel (0, 0)
-    int offRamp = 0;          // pixels that differ from (x + 2y + first) mod 256
-    int largestError = 0;     // the largest such difference, in grey levels
-    double squaredError = 0;  // sum over the image, for the PSNR
+    int first = -1;                     // pixel (0, 0)
+    int offRamp = 0;                    // pixels that differ from (x + 2y + first) mod 256
+    int largestError = 0;               // the largest such difference, in grey levels
+    double squaredError = 0;            // sum over the image, for the PSNR
+    std::vector<unsigned char> pixels;  // packed rows, kept for small images only
 };
 
 // The 8-bit simulator image of frame n: pixel (x, y) = x + 2y + 3n mod 256.
