@@ -18,6 +18,13 @@ constexpr int kMaxDigitizers = 16;
 constexpr int kMaxSide = 16384;
 constexpr int kMaxMs = 3600000;
 constexpr std::size_t kMaxConfigBytes = 1 << 20;
+constexpr std::size_t kMaxPathLength = 4095;
+
+// The folder part of a file path ("" when it has none).
+std::string FolderOf(const std::string& path) {
+    const std::size_t cut = path.find_last_of(std::string("/") + platform::PathSeparator());
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
 
 // Section names: "Application", "SystemN", "SystemN.DigitizerM".
 struct SectionName {
@@ -212,6 +219,8 @@ void ReadDigitizer(const IniSection& section, DigitizerConfig& dig,
             r.TypeList(dig.failControl);
         } else if (r.Is("FailInquire")) {
             r.TypeList(dig.failInquire);
+        } else if (r.Is("Playback")) {
+            r.Text(dig.playback, kMaxPathLength);
         } else {
             r.Unknown(section.name);
         }
@@ -357,6 +366,17 @@ SimConfig LoadConfig() {
              p.message.c_str());
     }
     config.source = path;
+    // Recorded images named relative to the file live beside it, wherever
+    // the host was started from.
+    const std::string folder = FolderOf(path);
+    for (SystemConfig& system : config.systems) {
+        for (DigitizerConfig& dig : system.digitizers) {
+            if (!dig.playback.empty() && !folder.empty() &&
+                platform::PathIsRelative(dig.playback)) {
+                dig.playback = platform::JoinPath(folder, dig.playback);
+            }
+        }
+    }
     KLOG(kProgress, "MilSimulator::LoadConfig: configuration %s, %zu system(s)\n", path.c_str(),
          config.systems.size());
     return config;

@@ -21,6 +21,10 @@ struct DigitizerConfig {
     int hangGrabMs = 0;           // a stop request reaches a running grab this much later
     std::set<MilInt> failControl;
     std::set<MilInt> failInquire;
+    // Recorded images to show instead of the ramp: a PGM file, a folder of
+    // them or a file name pattern; "" for the ramp. A relative path is taken
+    // from the configuration file's folder.
+    std::string playback;
 };
 
 struct SystemConfig {

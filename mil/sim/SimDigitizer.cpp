@@ -36,7 +36,14 @@ MilInt ToMilInt(double value) {
 
 SimDigitizer::SimDigitizer(MilId systemId, int deviceNumber, const DigitizerConfig& config,
                            const SensorFormat& sensor)
-    : systemId_(systemId), deviceNumber_(deviceNumber), config_(config), sensor_(sensor) {
+    : systemId_(systemId),
+      deviceNumber_(deviceNumber),
+      config_(config),
+      sensor_(sensor),
+      playback_(config.playback.empty()
+                    ? nullptr
+                    : std::make_unique<SimPlayback>(config.playback, sensor.width, sensor.height,
+                                                    sensor.bits)) {
     const double width = config.sizeZero ? 0 : sensor.width;
     const double height = config.sizeZero ? 0 : sensor.height;
     state_ = {
@@ -230,8 +237,11 @@ bool SimDigitizer::Grab(const std::vector<std::shared_ptr<SimBuffer>>& buffers,
             ok = false;
             break;
         }
-        const FrameView view = ViewOf(frame);
+        FrameView view = ViewOf(frame);
         lock.unlock();
+        if (playback_) {
+            view.image = playback_->ImageFor(frame);
+        }
         buffer->Render(view);
         lock.lock();
     }

@@ -16,6 +16,7 @@
 #include "mil/sim/SimConfig.h"
 #include "mil/sim/SimDcf.h"
 #include "mil/sim/SimFailure.h"
+#include "mil/sim/SimPlayback.h"
 
 namespace korvane::mil::sim {
 
@@ -58,6 +59,7 @@ class SimDigitizer {
     const int deviceNumber_;
     const DigitizerConfig config_;
     const SensorFormat sensor_;
+    const std::unique_ptr<SimPlayback> playback_;  // null: the ramp
 
     mutable std::mutex mutex_;
     std::condition_variable stopSignal_;

@@ -10,6 +10,9 @@ std::uint32_t SensorPixel(const FrameView& view, long long sx, long long sy) {
     if (sx < 0 || sy < 0 || sx >= view.sensorWidth || sy >= view.sensorHeight) {
         return 0;
     }
+    if (view.image) {
+        return view.image->At(static_cast<int>(sx), static_cast<int>(sy));
+    }
     // Unsigned arithmetic wraps modulo 2^64, a multiple of both moduli, so
     // even a huge frame number gives the exact residue.
     const auto x = static_cast<std::uint64_t>(sx);
@@ -147,9 +150,90 @@ void RenderRamp(const FrameView& view, int width, int height, int bufferBits, Ou
     }
 }
 
+// Image columns [lo, hi) of a row that show sensor columns; the rest read 0.
+struct ColumnSpan {
+    long long lo = 0;
+    long long hi = 0;
+    long long firstSensorColumn = 0;  // shown at lo (forward) or hi - 1 (mirrored)
+};
+
+ColumnSpan SpanOf(const FrameView& view, int width) {
+    const long long first = std::clamp(-view.offsetX, 0LL, static_cast<long long>(width));
+    const long long last =
+        std::clamp(view.sensorWidth - view.offsetX, first, static_cast<long long>(width));
+    ColumnSpan span;
+    span.firstSensorColumn = view.offsetX + first;
+    if (view.mirrorX) {
+        span.lo = width - last;
+        span.hi = width - first;
+    } else {
+        span.lo = first;
+        span.hi = last;
+    }
+    return span;
+}
+
+// One row of a recorded image: a copy (or a reversed copy) of the sensor
+// row, narrowed to the buffer's depth on the way.
+template <typename In, typename Out>
+void RenderImageRow(const FrameView& view, const In* sensor, long long sy, int width, int shift,
+                    Out* out) {
+    if (sy < 0 || sy >= view.sensorHeight) {
+        std::fill(out, out + width, Out{0});
+        return;
+    }
+    const ColumnSpan span = SpanOf(view, width);
+    const In* in = sensor +
+                   static_cast<std::size_t>(sy) * static_cast<std::size_t>(view.sensorWidth) +
+                   span.firstSensorColumn;
+    const long long n = span.hi - span.lo;
+    std::fill(out, out + span.lo, Out{0});
+    if (view.mirrorX) {
+        Out* end = out + span.hi;
+        for (long long i = 0; i < n; ++i) {
+            *--end = static_cast<Out>(in[i] >> shift);
+        }
+    } else if constexpr (sizeof(In) == sizeof(Out)) {
+        std::memcpy(out + span.lo, in, static_cast<std::size_t>(n) * sizeof(Out));
+    } else {
+        Out* to = out + span.lo;
+        for (long long i = 0; i < n; ++i) {
+            to[i] = static_cast<Out>(in[i] >> shift);
+        }
+    }
+    std::fill(out + span.hi, out + width, Out{0});
+}
+
+template <typename In, typename Out>
+void RenderImage(const FrameView& view, const In* sensor, int width, int height, int shift,
+                 Out* pixels) {
+    for (int y = 0; y < height; ++y) {
+        const long long sy = view.offsetY + (view.mirrorY ? height - 1 - y : y);
+        RenderImageRow(view, sensor, sy, width, shift,
+                       pixels + static_cast<std::size_t>(y) * static_cast<std::size_t>(width));
+    }
+}
+
 }  // namespace
 
 void RenderFrame(const FrameView& view, int width, int height, int bufferBits, void* pixels) {
+    if (view.image) {
+        const SensorImage& image = *view.image;
+        if (image.bits == 16 && bufferBits == 16) {
+            RenderImage(view, image.words.data(), width, height, 0,
+                        static_cast<std::uint16_t*>(pixels));
+        } else if (image.bits == 16) {
+            RenderImage(view, image.words.data(), width, height, 8,
+                        static_cast<std::uint8_t*>(pixels));
+        } else if (bufferBits == 16) {
+            RenderImage(view, image.bytes.data(), width, height, 0,
+                        static_cast<std::uint16_t*>(pixels));
+        } else {
+            RenderImage(view, image.bytes.data(), width, height, 0,
+                        static_cast<std::uint8_t*>(pixels));
+        }
+        return;
+    }
     if (bufferBits == 16) {
         RenderRamp(view, width, height, 16, static_cast<std::uint16_t*>(pixels));
     } else {

@@ -8,6 +8,9 @@
 // (offsetX + x', offsetY + y'), where x' is x, or width - 1 - x when the
 // X direction is mirrored (and y' likewise); pixels outside the sensor are 0.
 #include <cstdint>
+#include <memory>
+
+#include "mil/sim/SensorImage.h"
 
 namespace korvane::mil::sim {
 
@@ -20,9 +23,13 @@ struct FrameView {
     bool mirrorX = false;
     bool mirrorY = false;
     long long frame = 1;
+    // A recorded image of the sensor's size and depth shown instead of the
+    // ramp; offsets, mirrors and the buffer depth apply to it the same way.
+    std::shared_ptr<const SensorImage> image;
 };
 
-// The sensor's value at (sx, sy) in its own depth; 0 outside the sensor.
+// The sensor's value at (sx, sy) in its own depth (the ramp's or the
+// recorded image's); 0 outside the sensor.
 std::uint32_t SensorPixel(const FrameView& view, long long sx, long long sy);
 
 // The value stored in a buffer of bufferBits for a sensor value: a 16-bit
