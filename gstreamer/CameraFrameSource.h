@@ -69,7 +69,7 @@ class CameraFrameSource : public FrameSource {
     GstBufferPool* pool_ = nullptr;  // a reference while grabbing
     GstVideoInfo info_{};
 
-    FrameQueue<BufferPtr> queue_{4};
+    FrameQueue<BufferPtr> queue_{6};
     std::atomic<bool> unlocked_{false};
     std::atomic<guint64> dropped_{0};
     std::atomic<bool> failed_{false};

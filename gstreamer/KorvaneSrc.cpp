@@ -298,7 +298,7 @@ gboolean DecideAllocation(GstBaseSrc*, GstQuery* query) {
     }
     size = std::max<guint>(size, static_cast<guint>(GST_VIDEO_INFO_SIZE(&info)));
     min = std::max<guint>(min, 2);
-    max = max == 0 ? std::max<guint>(min, 8) : std::max(max, min);
+    max = max == 0 ? std::max<guint>(min, 12) : std::max(max, min);
     GstStructure* config = gst_buffer_pool_get_config(pool);
     gst_buffer_pool_config_set_params(config, caps, size, min, max);
     if (!gst_buffer_pool_set_config(pool, config)) {
