@@ -17,6 +17,7 @@ processes publish. See ``korvane._native`` for where they are looked for.
 from .camera import Camera
 from .driver import Driver
 from .errors import CommandError, KorvaneError, KorvaneTimeout, PropertyError
+from .png import encode_png, save_png
 from .properties import Properties
 from .share import ShareClient
 from .stream import FrameStream
@@ -31,6 +32,8 @@ __all__ = [
     "Properties",
     "PropertyError",
     "ShareClient",
+    "encode_png",
+    "save_png",
 ]
 
 __version__ = "1.0.0"

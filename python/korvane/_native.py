@@ -10,7 +10,8 @@ driver and copies a whole frame in one call, and the share client
 3. beside the driver named by ``KORVANE_LIBRARY`` (an installed ``lib/``);
 4. the build tree that generated ``_build_paths.py`` into its copy of the
    package;
-5. the system's library search (``ctypes.util.find_library``).
+5. the system's library search (``ctypes.util.find_library``, then the
+   bare file name, which honours ``LD_LIBRARY_PATH`` or ``PATH``).
 
 The driver itself is loaded by the loader: an explicit path, else its own
 default places (``KORVANE_LIBRARY``, beside the loader, the build's library).
@@ -66,6 +67,8 @@ def candidates(env: str, file_name: str, build_name: str, link_name: str) -> Lis
     found = ctypes.util.find_library(link_name)
     if found:
         places.append(found)
+    # The bare name: the system loader's own search (LD_LIBRARY_PATH, PATH).
+    places.append(file_name)
     return places
 
 

@@ -81,7 +81,7 @@ def test_client_waits_for_a_camera_that_starts_sharing_later(system_path, tmp_pa
             path,
             "--continuous",
             "--seconds",
-            "1.5",
+            "3",
         ],
         stdout=subprocess.PIPE,
         stderr=subprocess.STDOUT,
