@@ -38,6 +38,25 @@ int IniReadInt(const std::string& path, const std::string& section, const std::s
 std::string IniReadString(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& def);
 
+// The keys of one section as one read of the file found them, answering with
+// exactly the meaning of IniReadString and IniReadInt. A settings load asks
+// for dozens of keys; this reads and parses the file once for all of them
+// (and sees one consistent version of it) instead of once per key.
+class IniSectionReader {
+  public:
+    IniSectionReader(std::string path, std::string section);
+
+    std::string ReadString(const std::string& key, const std::string& def) const;
+    int ReadInt(const std::string& key, int def) const;
+
+  private:
+    std::string path_;
+    std::string section_;
+    // Where the file itself is parsed here: the section's keys in file order
+    // with their raw values (the first of a repeated name wins on lookup).
+    std::vector<std::pair<std::string, std::string>> keys_;
+};
+
 // Sets one key. False (file untouched) when the file cannot be read or
 // replaced, or when a name or value would break the file's structure (line
 // ends in any text, an empty key, "=" in a key, "]" in a section name).

@@ -46,7 +46,12 @@ for t in $TARGETS; do names="$names ${t%%:*}"; done
 # shellcheck disable=SC2086
 cmake --build "$BUILD_DIR" --target $names -j "$(nproc)"
 
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+# The harnesses allocate a little per input, many times a second: a 16 MB
+# quarantine (instead of 256 MB) still catches a use after free within one
+# input and keeps freed memory in the cache, and not filling new blocks
+# saves a memset per allocation. Together they about double the inputs per
+# second; a crash found this way reruns with the defaults for its report.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:quarantine_size_mb=16:max_malloc_fill_size=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 mkdir -p "$BUILD_DIR/artifacts"
 status=0

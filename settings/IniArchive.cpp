@@ -12,17 +12,24 @@ IniArchive::~IniArchive() {
     Commit();
 }
 
+const platform::IniSectionReader& IniArchive::Reader() const {
+    if (!reader_) {
+        reader_.emplace(iniPath, section);
+    }
+    return *reader_;
+}
+
 int IniArchive::ReadInt(const std::string& key, int current) const {
-    return platform::IniReadInt(iniPath, section, key, current);
+    return Reader().ReadInt(key, current);
 }
 
 double IniArchive::ReadDouble(const std::string& key, double current) const {
-    const std::string text = platform::IniReadString(iniPath, section, key, FormatReal(current));
+    const std::string text = Reader().ReadString(key, FormatReal(current));
     return text.empty() ? current : ParseLeadingReal(text);
 }
 
 std::string IniArchive::ReadString(const std::string& key, const std::string& current) const {
-    return platform::IniReadString(iniPath, section, key, current);
+    return Reader().ReadString(key, current);
 }
 
 void IniArchive::WriteInt(const std::string& key, int v) {
@@ -78,6 +85,7 @@ bool IniArchive::Commit() {
     }
     const bool ok = platform::IniWriteStrings(iniPath, section, pending_);
     pending_.clear();
+    reader_.reset();  // later reads see what was written
     return ok;
 }
 

@@ -6,11 +6,14 @@
 //
 // Writes are collected and reach the file together in Commit() (or when the
 // archive goes away), so a save replaces the file once and either all its
-// keys arrive or none does.
+// keys arrive or none does. Reads take the section from one read of the file,
+// made at the first of them.
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/IniProfile.h"
 #include "settings/Param.h"
 
 namespace korvane {
@@ -48,7 +51,10 @@ class IniArchive {
     bool loading = true;
 
   private:
+    const platform::IniSectionReader& Reader() const;
+
     std::vector<std::pair<std::string, std::string>> pending_;
+    mutable std::optional<platform::IniSectionReader> reader_;
 };
 
 }  // namespace korvane

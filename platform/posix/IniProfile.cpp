@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -149,6 +150,47 @@ bool SplitKey(std::string_view text, std::string_view& key, std::string_view& va
     return true;
 }
 
+// The lines of a file's text as Parse splits them, without copying them:
+// fn(text) for each line, its line end removed, while fn returns true.
+template <typename Fn>
+void ForEachLine(std::string_view bytes, Fn fn) {
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+    }
+    while (!bytes.empty()) {
+        const std::size_t nl = bytes.find('\n');
+        std::string_view text = bytes.substr(0, nl);
+        bytes.remove_prefix(nl == bytes.npos ? bytes.size() : nl + 1);
+        if (!text.empty() && text.back() == '\r') {
+            text.remove_suffix(1);
+        }
+        if (!fn(text)) {
+            return;
+        }
+    }
+}
+
+// fn(key, raw value) for each key line of the first section of that name,
+// in file order, while fn returns true. Reads need no Document: nothing
+// is copied but what they return.
+template <typename Fn>
+void ForEachKey(std::string_view bytes, std::string_view section, Fn fn) {
+    bool inside = false;
+    ForEachLine(bytes, [&](std::string_view text) {
+        const auto name = SectionName(text);
+        if (!inside) {
+            inside = name && SameName(*name, section);
+            return true;
+        }
+        if (name) {
+            return false;  // the section ends at the next header
+        }
+        std::string_view k;
+        std::string_view v;
+        return !SplitKey(text, k, v) || fn(k, v);
+    });
+}
+
 struct SectionRange {
     std::size_t header;  // index of the header line
     std::size_t end;     // one past the section's last line
@@ -181,15 +223,26 @@ std::optional<std::size_t> FindKey(const Document& doc, const SectionRange& rang
     return std::nullopt;
 }
 
+// A last line without a line end gets one before anything follows it. One
+// that ends in a bare CR keeps it and gets a LF after it: a "\n" after its
+// text would turn a CR inside the text into the line's end and change the
+// value read back.
+void TerminateLastLine(Document& doc, std::string_view eol) {
+    if (doc.lines.empty()) {
+        return;
+    }
+    Line& last = doc.lines.back();
+    if (last.eol.empty()) {
+        last.eol = eol;
+    } else if (last.eol == "\r") {
+        last.eol = "\r\n";
+    }
+}
+
 void SetKey(Document& doc, std::string_view section, const std::string& key,
             const std::string& value) {
     const std::string_view eol = doc.Eol();
-    // A last line without a line end gets one before anything follows it.
-    auto terminateLast = [&] {
-        if (!doc.lines.empty() && (doc.lines.back().eol.empty() || doc.lines.back().eol == "\r")) {
-            doc.lines.back().eol = eol;
-        }
-    };
+    auto terminateLast = [&] { TerminateLastLine(doc, eol); };
     auto range = FindSection(doc, section);
     if (!range) {
         terminateLast();
@@ -220,6 +273,61 @@ void SetKey(Document& doc, std::string_view section, const std::string& key,
     }
     doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                      Line{key + "=" + value, eol});
+}
+
+// SetKey for each entry in turn, with the same result, but the section is
+// found and its keys are split once: a settings save sets dozens of keys, and
+// looking each one up from the top of the file made a save quadratic.
+void SetKeys(Document& doc, std::string_view section,
+             const std::vector<std::pair<std::string, std::string>>& entries) {
+    auto next = entries.begin();
+    auto range = FindSection(doc, section);
+    if (!range && next != entries.end()) {
+        SetKey(doc, section, next->first, next->second);
+        ++next;
+        range = FindSection(doc, section);
+    }
+    if (!range || next == entries.end()) {
+        return;
+    }
+    const std::string_view eol = doc.Eol();
+    // The section's keys by name (first of a name wins) and their lines.
+    // Names are copies: inserting lines moves the texts.
+    std::vector<std::pair<std::string, std::size_t>> keys;
+    std::size_t insertAt = range->header + 1;
+    for (std::size_t i = range->header + 1; i < range->end; ++i) {
+        std::string_view k;
+        std::string_view v;
+        if (SplitKey(doc.lines[i].text, k, v)) {
+            keys.emplace_back(std::string(k), i);
+        }
+        if (!Trim(doc.lines[i].text).empty()) {
+            insertAt = i + 1;
+        }
+    }
+    for (; next != entries.end(); ++next) {
+        const std::string& key = next->first;
+        const std::string& value = next->second;
+        const auto known = std::find_if(keys.begin(), keys.end(), [&key](const auto& entry) {
+            return SameName(entry.first, key);
+        });
+        if (known != keys.end()) {
+            std::string_view k;
+            std::string_view v;
+            SplitKey(doc.lines[known->second].text, k, v);
+            doc.lines[known->second].text = std::string(k) + "=" + value;
+            continue;
+        }
+        if (insertAt == doc.lines.size()) {
+            TerminateLastLine(doc, eol);
+        }
+        // Lines before insertAt keep their places; only later ones move,
+        // and no line kept here is later.
+        doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                         Line{key + "=" + value, eol});
+        keys.emplace_back(key, insertAt);
+        ++insertAt;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -334,19 +442,15 @@ std::optional<std::string> LookUp(const std::string& path, const std::string& se
     if (ReadWholeFile(path, bytes) != ReadResult::Ok) {
         return std::nullopt;
     }
-    const Document doc = Parse(bytes);
-    const auto range = FindSection(doc, Trim(section));
-    if (!range) {
-        return std::nullopt;
-    }
-    const auto at = FindKey(doc, *range, key);
-    if (!at) {
-        return std::nullopt;
-    }
-    std::string_view k;
-    std::string_view v;
-    SplitKey(doc.lines[*at].text, k, v);
-    return std::string(v);
+    std::optional<std::string> found;
+    ForEachKey(bytes, Trim(section), [&](std::string_view k, std::string_view v) {
+        if (!SameName(k, key)) {
+            return true;
+        }
+        found = std::string(v);
+        return false;
+    });
+    return found;
 }
 
 std::string CutToBuffer(std::string_view s) {
@@ -389,13 +493,9 @@ int LeadingInt(std::string_view s) {
     return static_cast<int>(magnitude < kLimit ? magnitude : kLimit - 1);
 }
 
-}  // namespace
-
-std::string IniReadString(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& def) {
-    if (const auto raw = LookUp(path, section, key)) {
-        return CleanValue(*raw);
-    }
+// What a read of a missing key hands back: the default cut as a value is,
+// without trailing blanks.
+std::string DefaultText(const std::string& def) {
     std::string fallback = CutToBuffer(def);
     while (!fallback.empty() && IsBlank(fallback.back())) {
         fallback.pop_back();
@@ -403,14 +503,56 @@ std::string IniReadString(const std::string& path, const std::string& section,
     return fallback;
 }
 
+// An integer read of a key the file has: an empty value gives the default.
+int IntValue(std::string_view raw, int def) {
+    const std::string value = CleanValue(raw);
+    return value.empty() ? def : LeadingInt(value);
+}
+
+}  // namespace
+
+std::string IniReadString(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& def) {
+    if (const auto raw = LookUp(path, section, key)) {
+        return CleanValue(*raw);
+    }
+    return DefaultText(def);
+}
+
 int IniReadInt(const std::string& path, const std::string& section, const std::string& key,
                int def) {
     const auto raw = LookUp(path, section, key);
-    if (!raw) {
-        return def;
+    return raw ? IntValue(*raw, def) : def;
+}
+
+IniSectionReader::IniSectionReader(std::string path, std::string section)
+    : path_(std::move(path)), section_(std::move(section)) {
+    std::string bytes;
+    if (ReadWholeFile(path_, bytes) != ReadResult::Ok) {
+        return;
     }
-    const std::string value = CleanValue(*raw);
-    return value.empty() ? def : LeadingInt(value);
+    ForEachKey(bytes, Trim(section_), [this](std::string_view k, std::string_view v) {
+        keys_.emplace_back(std::string(k), std::string(v));
+        return true;
+    });
+}
+
+std::string IniSectionReader::ReadString(const std::string& key, const std::string& def) const {
+    for (const auto& [k, v] : keys_) {
+        if (SameName(k, key)) {
+            return CleanValue(v);
+        }
+    }
+    return DefaultText(def);
+}
+
+int IniSectionReader::ReadInt(const std::string& key, int def) const {
+    for (const auto& [k, v] : keys_) {
+        if (SameName(k, key)) {
+            return IntValue(v, def);
+        }
+    }
+    return def;
 }
 
 bool IniWriteStrings(const std::string& path, const std::string& section,
@@ -426,9 +568,7 @@ bool IniWriteStrings(const std::string& path, const std::string& section,
     }
     Document doc = Parse(bytes);
     const std::string_view name = Trim(section);
-    for (const auto& [key, value] : entries) {
-        SetKey(doc, name, key, value);
-    }
+    SetKeys(doc, name, entries);
     return ReplaceFile(target, Serialize(doc));
 }
 

@@ -141,6 +141,19 @@ std::string IniReadString(const std::string& path, const std::string& section,
     return std::string(buffer, n);
 }
 
+// The profile functions keep no state between calls, so the reader asks
+// them key by key; what it answers is the same as a read of each key.
+IniSectionReader::IniSectionReader(std::string path, std::string section)
+    : path_(std::move(path)), section_(std::move(section)) {}
+
+std::string IniSectionReader::ReadString(const std::string& key, const std::string& def) const {
+    return IniReadString(path_, section_, key, def);
+}
+
+int IniSectionReader::ReadInt(const std::string& key, int def) const {
+    return IniReadInt(path_, section_, key, def);
+}
+
 bool IniWriteString(const std::string& path, const std::string& section, const std::string& key,
                     const std::string& value) {
     return IniWriteStrings(path, section, {{key, value}});

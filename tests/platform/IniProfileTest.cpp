@@ -111,12 +111,74 @@ TEST_F(IniProfileTest, LastLineEndingInABareCarriageReturnStaysOneLine) {
     ASSERT_TRUE(IniWriteString(Path(), "S", "B", "2"));
     EXPECT_EQ(IniReadString(Path(), "S", "A", ""), "1");
     EXPECT_EQ(IniReadString(Path(), "S", "B", ""), "2");
+    // CRs inside the last line's value stay part of it when a key or a
+    // section is added after it, in LF and in CRLF files.
+    for (const std::string eol : {"\n", "\r\n"}) {
+        WriteFile(Path(), "[S]" + eol + "[T]" + eol + "A=1 C\r\r\r");
+        const std::string before = IniReadString(Path(), "T", "A", "");
+        ASSERT_EQ(before, "1 C\r\r");
+        ASSERT_TRUE(IniWriteString(Path(), "S", "B", "2"));
+        EXPECT_EQ(IniReadString(Path(), "T", "A", ""), before);
+        ASSERT_TRUE(IniWriteString(Path(), "U", "C", "3"));
+        EXPECT_EQ(IniReadString(Path(), "T", "A", ""), before);
+        EXPECT_EQ(IniReadString(Path(), "U", "C", ""), "3");
+    }
 }
 
 TEST_F(IniProfileTest, NewFileAndBatchWrite) {
     ASSERT_TRUE(IniWriteStrings(Path(), "Camera 1", {{"A", "1"}, {"B", ""}, {"A", "2"}}));
     EXPECT_EQ(ReadFile(Path()), "[Camera 1]\nA=2\nB=\n");
     EXPECT_EQ(IniReadString(Path(), "Camera 1", "B", "dflt"), "");
+}
+
+// Files that exercise where a batch write puts its keys: repeated names,
+// blank lines before the next section, a missing final line end, CRLF, a
+// section written twice.
+const char* const kOddFiles[] = {
+    "",
+    "[Camera 1]\nA=1\n",
+    "; c\n[camera 1]\nb=old\n\n\n[Other]\nA=9\n",
+    "[Camera 1]\r\nA=1\r\nA=dup\r\n\r\n[Camera 1]\r\nC=second\r\n",
+    "\xEF\xBB\xBF[X]\nk=v\n[ CAMERA 1 ]\nnote without equals\nB = spaced ",
+    "[Camera 1]\nA=1\r",
+    "junk before sections\n[Other]\nk=1",
+};
+
+TEST_F(IniProfileTest, BatchWriteEqualsTheSameKeysWrittenOneByOne) {
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {"A", "10"}, {"New", "n"}, {"b", "20"}, {"new", "again"}, {"C", ""}, {"Last", "z"}};
+    const std::string oneByOne = dir_.File("single.ini");
+    for (const char* text : kOddFiles) {
+        SCOPED_TRACE(text);
+        WriteFile(Path(), text);
+        WriteFile(oneByOne, text);
+        ASSERT_TRUE(IniWriteStrings(Path(), "Camera 1", entries));
+        for (const auto& [key, value] : entries) {
+            ASSERT_TRUE(IniWriteString(oneByOne, "Camera 1", key, value));
+        }
+        EXPECT_EQ(ReadFile(Path()), ReadFile(oneByOne));
+    }
+}
+
+TEST_F(IniProfileTest, SectionReaderAnswersAsReadsOfEachKey) {
+    const char* const keys[] = {"A", "a", "B", "b", "C", "k", "missing", "note without equals"};
+    for (const char* text : kOddFiles) {
+        SCOPED_TRACE(text);
+        WriteFile(Path(), text);
+        const IniSectionReader reader(Path(), " camera 1 ");
+        for (const char* key : keys) {
+            EXPECT_EQ(reader.ReadString(key, "dflt  "),
+                      IniReadString(Path(), " camera 1 ", key, "dflt  "))
+                << key;
+            EXPECT_EQ(reader.ReadInt(key, -7), IniReadInt(Path(), " camera 1 ", key, -7)) << key;
+        }
+    }
+    // The reader keeps the file as it was when it was made.
+    WriteFile(Path(), "[S]\nA=1\n");
+    const IniSectionReader before(Path(), "S");
+    WriteFile(Path(), "[S]\nA=2\n");
+    EXPECT_EQ(before.ReadInt("A", 0), 1);
+    EXPECT_EQ(IniSectionReader(dir_.File("none.ini"), "S").ReadString("A", "d"), "d");
 }
 
 TEST_F(IniProfileTest, TextsThatWouldBreakTheFileAreRefused) {
