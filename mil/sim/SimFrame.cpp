@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "mil/sim/Lasting.h"
+
 namespace korvane::mil::sim {
 
 std::uint32_t SensorPixel(const FrameView& view, long long sx, long long sy) {
@@ -80,11 +82,12 @@ RampPattern<Out> MakePattern(int sensorBits, int bufferBits) {
 template <typename Out>
 const RampPattern<Out>& PatternFor(int sensorBits, int bufferBits) {
     if (sensorBits == 16) {
-        static const RampPattern<Out> sixteen = MakePattern<Out>(16, bufferBits);
-        return sixteen;
+        // Grab threads may render while the process exits: see Lasting.
+        static const Lasting<RampPattern<Out>> sixteen(MakePattern<Out>(16, bufferBits));
+        return sixteen.get();
     }
-    static const RampPattern<Out> eight = MakePattern<Out>(8, bufferBits);
-    return eight;
+    static const Lasting<RampPattern<Out>> eight(MakePattern<Out>(8, bufferBits));
+    return eight.get();
 }
 
 // out[0, n) = pattern[j, j + n) taken modulo the period.

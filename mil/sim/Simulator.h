@@ -13,6 +13,7 @@
 #include <type_traits>
 
 #include "mil/MilApi.h"
+#include "mil/sim/Lasting.h"
 #include "mil/sim/SimBuffer.h"
 #include "mil/sim/SimConfig.h"
 #include "mil/sim/SimDigitizer.h"
@@ -22,10 +23,11 @@ namespace korvane::mil::sim {
 
 class Simulator {
   public:
-    // Reached by every library call (every delivered row): inline.
+    // Reached by every library call (every delivered row): inline. Never
+    // destroyed, as grab threads may call it while the process exits.
     static Simulator& Instance() {
-        static Simulator instance;
-        return instance;
+        static Lasting<Simulator> instance;
+        return instance.get();
     }
 
     MilId AppAlloc(MilId* appId);
@@ -73,6 +75,7 @@ class Simulator {
         std::map<MilInt, MilInt> controls;
     };
 
+    friend class Lasting<Simulator>;
     Simulator() = default;
     // With mutex_ held:
     MilId NextId() KORVANE_REQUIRES(mutex_);

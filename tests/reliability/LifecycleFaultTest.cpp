@@ -97,6 +97,21 @@ TEST_F(LifecycleFaultTest, FinalizeWhileGrabbingContinuouslyAndSharing) {
     }
 }
 
+// A host that exits while its cameras grab, without close or finalize: the
+// grab threads go on rendering while the process runs its exit handlers,
+// and must not touch anything those handlers freed (under AddressSanitizer
+// such a touch fails the peer).
+TEST_F(LifecycleFaultTest, ExitWithoutFinalizeWhileGrabbingEightAndSixteenBits) {
+    const std::string size = "Width=64\nHeight=16\nFrameTimeMs=0\n";
+    UseSimulator("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=2\n[System0.Digitizer0]\n" +
+                 size + "Bits=8\n[System0.Digitizer1]\n" + size + "Bits=16\n");
+    for (int round = 0; round < 3; ++round) {
+        ShareProcess host = StartReliabilityPeer("exitgrabbing " + systemPath());
+        EXPECT_EQ(host.ReadLine(), "exiting") << "round " << round;
+        EXPECT_EQ(host.Wait(), 0) << "round " << round;
+    }
+}
+
 TEST_F(LifecycleFaultTest, CloseRacingTheGrabCallback) {
     ASSERT_EQ(Initialize(), 1);
     for (int round = 0; round < 25; ++round) {

@@ -8,6 +8,8 @@
 //   inisave PATH        open Camera 1 and set Width over and over (every
 //                       set saves the INI file) until killed
 //   iniwrite PATH       open Camera 1, set Width to 40, close, finalize
+//   exitgrabbing PATH   open Camera 1 and Camera 2, grab both continuously,
+//                       then exit without closing or finalizing
 //   hold NAME           take the mutex of segment NAME and keep it
 //   follow NAME         connect to share NAME and copy every frame told
 //   sleep MS
@@ -104,6 +106,21 @@ int RunPeer(const std::string& script) {
             Driver().closeXELPort(0, 1);
             Driver().finalize();
             Say("result " + std::to_string(opened ? 1 : 0) + " " + std::to_string(set));
+        } else if (word == "exitgrabbing") {
+            std::string path;
+            in >> path;
+            int size[2] = {0, 0};
+            if (!OpenCamera1(path, 1, size) || Driver().openXELPort(0, 2, "Camera 2", size) != 1) {
+                Say("open failed");
+                return 1;
+            }
+            for (const int port : {1, 2}) {
+                Driver().setProperty(0, port, "continuous", 1);
+                Driver().doXELGrab(0, port);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            Say("exiting");
+            std::exit(0);
         } else if (word == "hold") {
             std::string name;
             in >> name;
