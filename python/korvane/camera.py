@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import ctypes
 import threading
+import time
 from typing import TYPE_CHECKING, Mapping, Optional, Tuple, Union
 
 import numpy as np
@@ -35,6 +36,7 @@ class Camera:
         self._open = True
         self._frame_ready = threading.Event()
         self._stream: Optional["FrameStream"] = None
+        self.last_read_seconds = 0.0  # the last row copy, for measurements
         # The driver holds only the C pointer: the object must live as long
         # as the port is open.
         self._complete = _native.CompleteCallback(self._on_complete)
@@ -115,11 +117,14 @@ class Camera:
         if not self._api.doXELGrab(0, self.port):
             raise self._driver._call_failed(f"{what} on port {self.port} refused", mark)
 
-    def grab(self, timeout: Optional[float] = 5.0) -> np.ndarray:
+    def grab(self, timeout: Optional[float] = 5.0, out: Optional[np.ndarray] = None) -> np.ndarray:
         """Grabs one frame: an array of shape (height, width), dtype uint8.
 
-        Raises KorvaneTimeout when no frame arrived within timeout seconds
-        (None: wait for ever) and KorvaneError when the driver refused.
+        The rows go into out when given (see :meth:`read`), which saves the
+        allocation of a new array per frame. Raises KorvaneTimeout when no
+        frame arrived within timeout seconds (None: wait for ever) and
+        KorvaneError when the driver refused. :attr:`last_read_seconds` is
+        the time the row copy took.
         """
         if self._stream is not None:
             raise KorvaneError("a frame stream is running on this camera")
@@ -127,7 +132,7 @@ class Camera:
         self._start_grab("grab")
         if not self._frame_ready.wait(timeout):
             raise KorvaneTimeout(f"no frame within {timeout} s on port {self.port}")
-        return self.read()
+        return self.read(out)
 
     def read(self, out: Optional[np.ndarray] = None) -> np.ndarray:
         """Copies the last grabbed frame into out (or a new array), rows in one call.
@@ -144,7 +149,9 @@ class Camera:
             if out.strides[1] != 1 or not out.flags.writeable:
                 raise ValueError("out must be writable with contiguous rows")
         mark = self._mark()
+        start = time.perf_counter()
         rows = self._api.read_frame(self.port, out.ctypes.data, width, height, out.strides[0])
+        self.last_read_seconds = time.perf_counter() - start
         if rows != height:
             raise self._driver._call_failed(
                 f"only {max(rows, 0)} of {height} rows delivered on port {self.port}", mark

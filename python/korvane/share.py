@@ -159,17 +159,23 @@ class ShareClient:
         """True once the camera stopped sharing."""
         return self._ended
 
-    def frames(self, count: Optional[int] = None, timeout: Optional[float] = None) -> Iterator[np.ndarray]:
+    def frames(
+        self,
+        count: Optional[int] = None,
+        timeout: Optional[float] = None,
+        out: Optional[np.ndarray] = None,
+    ) -> Iterator[np.ndarray]:
         """Yields a new array for each announced frame until the camera
         stops sharing (or count frames); KorvaneTimeout when no frame came
-        within timeout seconds (None: no limit)."""
+        within timeout seconds (None: no limit). With out, every frame is
+        copied into out and out is yielded (valid until the next frame)."""
         delivered = 0
         self.dimensions  # asked before the first notice, as the protocol wants
         while count is None or delivered < count:
             if not self.wait_frame(timeout):
                 return
             try:
-                image = self.read()
+                image = self.read(out)
             except KorvaneError:
                 if self._ended:
                     return

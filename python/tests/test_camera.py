@@ -19,6 +19,17 @@ def test_every_pixel_of_successive_grabs_is_the_ramp(system_path):
                 np.testing.assert_array_equal(frame, ramp8(1280, 960, n))
 
 
+def test_grab_into_a_given_array_reuses_it(driver):
+    with driver.open("Camera 1") as camera:
+        buffer = np.zeros((16, 64), dtype=np.uint8)
+        for n in (1, 2):
+            assert camera.grab(out=buffer) is buffer
+            np.testing.assert_array_equal(buffer, ramp8(64, 16, n))
+            assert camera.last_read_seconds > 0
+        with pytest.raises(ValueError):
+            camera.grab(out=np.zeros((15, 64), dtype=np.uint8))
+
+
 def test_read_into_a_strided_array_leaves_the_margin(driver):
     with driver.open("Camera 1") as camera:
         camera.grab()

@@ -50,6 +50,10 @@ def test_each_grabbed_frame_reaches_the_client_and_the_end_is_seen(system_path):
             out = np.zeros((240, 320), dtype=np.uint8)
             assert share.read(out=out) is out
             np.testing.assert_array_equal(out, ramp8(320, 240, 3))
+            camera.grab()
+            (reused,) = list(share.frames(count=1, timeout=2, out=out))
+            assert reused is out
+            np.testing.assert_array_equal(out, ramp8(320, 240, 4))
             with pytest.raises(ValueError):
                 share.read(out=np.zeros((320, 240), dtype=np.uint8))
             # Closing the camera stops the share: the iteration ends.
