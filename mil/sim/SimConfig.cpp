@@ -219,6 +219,10 @@ void ReadDigitizer(const IniSection& section, DigitizerConfig& dig,
             r.TypeList(dig.failControl);
         } else if (r.Is("FailInquire")) {
             r.TypeList(dig.failInquire);
+        } else if (r.Is("TriggerPeriodMs")) {
+            r.Int(dig.triggerPeriodMs, 0, kMaxMs);
+        } else if (r.Is("TriggerTimeoutMs")) {
+            r.Int(dig.triggerTimeoutMs, 0, kMaxMs);
         } else if (r.Is("Playback")) {
             r.Text(dig.playback, kMaxPathLength);
         } else {

@@ -19,6 +19,8 @@ struct DigitizerConfig {
     bool sizeZero = false;        // reports width and height 0
     long long failGrabEvery = 0;  // every Nth grab fails; 0 = never
     int hangGrabMs = 0;           // a stop request reaches a running grab this much later
+    int triggerPeriodMs = 0;      // the simulated hardware trigger fires this often; 0 = never
+    int triggerTimeoutMs = 0;     // a triggered grab fails after waiting this long; 0 = never
     std::set<MilInt> failControl;
     std::set<MilInt> failInquire;
     // Recorded images to show instead of the ramp: a PGM file, a folder of

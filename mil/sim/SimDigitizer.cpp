@@ -43,7 +43,8 @@ SimDigitizer::SimDigitizer(MilId systemId, int deviceNumber, const DigitizerConf
       playback_(config.playback.empty()
                     ? nullptr
                     : std::make_unique<SimPlayback>(config.playback, sensor.width, sensor.height,
-                                                    sensor.bits)) {
+                                                    sensor.bits)),
+      trigger_(config.triggerPeriodMs, config.triggerTimeoutMs) {
     const double width = config.sizeZero ? 0 : sensor.width;
     const double height = config.sizeZero ? 0 : sensor.height;
     state_ = {
@@ -109,6 +110,14 @@ bool SimDigitizer::Control(MilInt type, double value, SimFailure& failure) {
     // A software trigger is an event, not a state: the trigger stays as set.
     if (!(type == M_GRAB_TRIGGER && value == kSoftwareTrigger)) {
         state_[type] = value;
+    }
+    if (type == M_GRAB_TRIGGER) {
+        if (value == kSoftwareTrigger) {
+            trigger_.Software();
+        } else {
+            trigger_.Switch(value == M_ENABLE, Clock::now());
+        }
+        wake_.notify_all();
     }
     return true;
 }
@@ -185,26 +194,65 @@ FrameView SimDigitizer::ViewOf(long long frame) const {
     return view;
 }
 
+SimDigitizer::Clock::time_point SimDigitizer::StopReaches() const {
+    // A hanging grab notices the stop only this much later.
+    return stopTime_ + std::chrono::milliseconds(config_.hangGrabMs);
+}
+
+SimDigitizer::TriggerWait SimDigitizer::WaitTrigger(std::unique_lock<std::mutex>& lock) {
+    ++triggerWaits_;
+    const auto armed = Clock::now();
+    const auto hardware = trigger_.NextHardware(armed);
+    const auto giveUp = trigger_.GiveUp(armed);
+    for (;;) {
+        // Switching the trigger off releases a waiting grab as well.
+        if (!trigger_.On() || trigger_.TakeSoftware()) {
+            return TriggerWait::Triggered;
+        }
+        const auto now = Clock::now();
+        auto wakeAt = std::min(hardware, giveUp);
+        if (stopRequested_) {
+            const auto stopAt = StopReaches();
+            if (now >= stopAt) {
+                return TriggerWait::Stopped;
+            }
+            wakeAt = std::min(wakeAt, stopAt);
+        }
+        if (now >= hardware) {
+            return TriggerWait::Triggered;
+        }
+        if (now >= giveUp) {
+            return TriggerWait::TimedOut;
+        }
+        // Without any time to wake at, only a notification ends the wait
+        // (waiting until the clock's maximum would overflow the conversion).
+        if (wakeAt == Clock::time_point::max()) {
+            wake_.wait(lock);
+        } else {
+            wake_.wait_until(lock, wakeAt);
+        }
+    }
+}
+
 bool SimDigitizer::WaitFrame(std::unique_lock<std::mutex>& lock) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(config_.frameTimeMs);
     for (;;) {
         const auto now = Clock::now();
         if (stopRequested_) {
-            // A hanging grab notices the stop only this much later.
-            const auto stopAt = stopTime_ + std::chrono::milliseconds(config_.hangGrabMs);
+            const auto stopAt = StopReaches();
             if (now >= stopAt) {
                 return false;
             }
             if (now >= deadline) {
                 return true;
             }
-            stopSignal_.wait_until(lock, std::min(deadline, stopAt));
+            wake_.wait_until(lock, std::min(deadline, stopAt));
             continue;
         }
         if (now >= deadline) {
             return true;
         }
-        stopSignal_.wait_until(lock, deadline);
+        wake_.wait_until(lock, deadline);
     }
 }
 
@@ -222,6 +270,24 @@ bool SimDigitizer::Grab(const std::vector<std::shared_ptr<SimBuffer>>& buffers,
     stopRequested_ = false;
     bool ok = true;
     for (const auto& buffer : buffers) {
+        // A frame that never started uses up no frame number.
+        const TriggerWait trigger = trigger_.On() ? WaitTrigger(lock) : TriggerWait::Triggered;
+        if (trigger == TriggerWait::Stopped) {
+            failure = MakeFailure(kErrorStopped,
+                                  "MdigProcess: grab stopped while waiting for a trigger for frame "
+                                  "%lld",
+                                  grabCount_ + 1);
+            ok = false;
+            break;
+        }
+        if (trigger == TriggerWait::TimedOut) {
+            failure = MakeFailure(kErrorDevice,
+                                  "MdigProcess: grab time-out: no trigger within %d ms for frame "
+                                  "%lld",
+                                  trigger_.TimeoutMs(), grabCount_ + 1);
+            ok = false;
+            break;
+        }
         const long long frame = ++grabCount_;
         if (!WaitFrame(lock)) {
             failure = MakeFailure(
@@ -255,13 +321,18 @@ void SimDigitizer::Stop() {
     if (grabbing_ && !stopRequested_) {
         stopRequested_ = true;
         stopTime_ = Clock::now();
-        stopSignal_.notify_all();
+        wake_.notify_all();
     }
 }
 
 long long SimDigitizer::GrabCount() const {
     std::lock_guard lock(mutex_);
     return grabCount_;
+}
+
+long long SimDigitizer::TriggerWaitCount() const {
+    std::lock_guard lock(mutex_);
+    return triggerWaits_;
 }
 
 int SimDigitizer::LutResetCount() const {

@@ -17,6 +17,7 @@
 #include "mil/sim/SimDcf.h"
 #include "mil/sim/SimFailure.h"
 #include "mil/sim/SimPlayback.h"
+#include "mil/sim/SimTrigger.h"
 
 namespace korvane::mil::sim {
 
@@ -43,14 +44,23 @@ class SimDigitizer {
 
     // For tests.
     long long GrabCount() const;
+    // How many times a grab started waiting for a trigger.
+    long long TriggerWaitCount() const;
     int LutResetCount() const;
     bool LastControl(MilInt type, double& value) const;
 
   private:
     using Clock = std::chrono::steady_clock;
 
+    enum class TriggerWait { Triggered, TimedOut, Stopped };
+
     // True when the frame time passed; false when a stop ended the wait.
     bool WaitFrame(std::unique_lock<std::mutex>& lock);
+    // Waits for the trigger that starts the next frame (none while the
+    // trigger is off).
+    TriggerWait WaitTrigger(std::unique_lock<std::mutex>& lock);
+    // When a stop request reaches the running grab (it was sent).
+    Clock::time_point StopReaches() const;
     FrameView ViewOf(long long frame) const;
     bool IsRealType(MilInt type) const;
     bool Lookup(MilInt type, double& value) const;
@@ -62,10 +72,12 @@ class SimDigitizer {
     const std::unique_ptr<SimPlayback> playback_;  // null: the ramp
 
     mutable std::mutex mutex_;
-    std::condition_variable stopSignal_;
+    std::condition_variable wake_;       // a stop request, a trigger or the trigger switched
     std::map<MilInt, double> state_;     // what the inquiries answer
     std::map<MilInt, double> lastSent_;  // the last accepted value of each control
     long long grabCount_ = 0;
+    long long triggerWaits_ = 0;
+    SimTrigger trigger_;
     int lutResets_ = 0;
     bool grabbing_ = false;
     bool stopRequested_ = false;

@@ -13,6 +13,11 @@ long long FrameCount(MilId digId) {
     return digitizer ? digitizer->GrabCount() : -1;
 }
 
+long long TriggerWaitCount(MilId digId) {
+    const auto digitizer = Simulator::Instance().FindDigitizer(digId);
+    return digitizer ? digitizer->TriggerWaitCount() : -1;
+}
+
 int LutResetCount(MilId digId) {
     const auto digitizer = Simulator::Instance().FindDigitizer(digId);
     return digitizer ? digitizer->LutResetCount() : -1;

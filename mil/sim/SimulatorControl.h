@@ -15,6 +15,10 @@ MilId DigitizerOf(int systemIndex, int deviceNumber);
 // for an unknown identifier.
 long long FrameCount(MilId digId);
 
+// How many times a grab of the digitizer started waiting for a trigger, -1
+// for an unknown identifier.
+long long TriggerWaitCount(MilId digId);
+
 // How often the digitizer's LUT was reset to the default, -1 when unknown.
 int LutResetCount(MilId digId);
 
