@@ -1,5 +1,6 @@
 // The element's tests: GoogleTest cases in a program that has GStreamer's
-// check library set up (a critical or warning of GLib fails the test).
+// check library set up. A critical or warning of GLib or GStreamer fails the
+// test that caused it (check's own handler would need check's runner).
 // GoogleTest comes first: check.h defines macros (fail, ...) that the
 // standard streams use as names.
 #include <gtest/gtest.h>
@@ -7,8 +8,23 @@
 #include <gst/check/gstcheck.h>
 // clang-format on
 
+namespace {
+
+void FailOnMessage(const gchar* domain, GLogLevelFlags, const gchar* message, gpointer) {
+    ADD_FAILURE() << "GLib message of " << (domain != nullptr ? domain : "the program") << ": "
+                  << message;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     gst_check_init(&argc, &argv);
+    const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING);
+    for (const char* domain :
+         {"GStreamer", "GLib", "GLib-GObject", "GStreamer-Video", "GStreamer-Base"}) {
+        g_log_set_handler(domain, levels, FailOnMessage, nullptr);
+    }
+    g_log_set_handler(nullptr, levels, FailOnMessage, nullptr);
     return RUN_ALL_TESTS();
 }

@@ -18,7 +18,7 @@ struct FrameRecord {
     int width = 0;
     int height = 0;
     GstClockTime pts = GST_CLOCK_TIME_NONE;
-    int first = -1;                     // pixel (0, 0)
+    int first = -1;                     // the ramp offset: pixel (0, 0) of an exact frame
     int offRamp = 0;                    // pixels that differ from (x + 2y + first) mod 256
     int largestError = 0;               // the largest such difference, in grey levels
     double squaredError = 0;            // sum over the image, for the PSNR
@@ -40,8 +40,9 @@ struct RunResult {
 
 class PipelineRun {
   public:
-    // Parses description; the test fails when it does not parse.
-    explicit PipelineRun(const std::string& description);
+    // Parses description; the test fails when it does not parse, or has
+    // no fakesink named sink when one is expected.
+    explicit PipelineRun(const std::string& description, bool withSink = true);
     ~PipelineRun();
     PipelineRun(const PipelineRun&) = delete;
     PipelineRun& operator=(const PipelineRun&) = delete;
@@ -65,6 +66,10 @@ class PipelineRun {
 
 // Examines one GRAY8 frame of the given layout against the ramp.
 FrameRecord ExamineGray8(const unsigned char* data, int width, int height, int stride);
+
+// The peak signal to noise ratio of a frame against its ramp, in dB (99
+// for an exact frame).
+double Psnr(const FrameRecord& frame);
 
 // Makes the test program find korvanesrc without a plugin path: the element
 // is registered in this process.
