@@ -6,10 +6,13 @@ import ctypes
 import logging
 import os
 import threading
-from typing import Dict, List, Optional
+from typing import TYPE_CHECKING, Dict, List, Optional
 
 from . import _native
 from .errors import KorvaneError
+
+if TYPE_CHECKING:
+    from .camera import Camera
 
 logger = logging.getLogger("korvane")
 
