@@ -87,6 +87,7 @@ std::string SimBuffer::Refusal(long long x, long long y, long long width, long l
 void SimBuffer::Render(const FrameView& view) {
     std::lock_guard lock(mutex_);
     RenderFrame(view, width_, height_, bits_, pixels_);
+    AddNoise(view.noise, view.frame, view.sensorBits, width_, height_, bits_, pixels_);
 }
 
 }  // namespace korvane::mil::sim

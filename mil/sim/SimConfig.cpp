@@ -223,6 +223,14 @@ void ReadDigitizer(const IniSection& section, DigitizerConfig& dig,
             r.Int(dig.triggerPeriodMs, 0, kMaxMs);
         } else if (r.Is("TriggerTimeoutMs")) {
             r.Int(dig.triggerTimeoutMs, 0, kMaxMs);
+        } else if (r.Is("NoiseAmplitude")) {
+            r.Int(dig.noise.amplitude, 0, 65535);
+        } else if (r.Is("NoiseSeed")) {
+            long long seed = static_cast<long long>(dig.noise.seed);
+            r.Long(seed, 0, 0x7FFFFFFFFFFFFFFFLL);
+            dig.noise.seed = static_cast<std::uint64_t>(seed);
+        } else if (r.Is("FrameTimeJitterMs")) {
+            r.Int(dig.noise.jitterMs, 0, kMaxMs);
         } else if (r.Is("Playback")) {
             r.Text(dig.playback, kMaxPathLength);
         } else {

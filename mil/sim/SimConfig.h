@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mil/MilApi.h"
+#include "mil/sim/SimNoise.h"
 
 namespace korvane::mil::sim {
 
@@ -27,6 +28,7 @@ struct DigitizerConfig {
     // them or a file name pattern; "" for the ramp. A relative path is taken
     // from the configuration file's folder.
     std::string playback;
+    NoiseConfig noise;  // pixel noise and frame-time jitter, both off by default
 };
 
 struct SystemConfig {

@@ -191,6 +191,7 @@ FrameView SimDigitizer::ViewOf(long long frame) const {
     view.mirrorX = state_.at(M_GRAB_DIRECTION_X) == M_DIRECTION_REVERSE;
     view.mirrorY = state_.at(M_GRAB_DIRECTION_Y) == M_DIRECTION_REVERSE;
     view.frame = frame;
+    view.noise = config_.noise;
     return view;
 }
 
@@ -234,8 +235,9 @@ SimDigitizer::TriggerWait SimDigitizer::WaitTrigger(std::unique_lock<std::mutex>
     }
 }
 
-bool SimDigitizer::WaitFrame(std::unique_lock<std::mutex>& lock) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(config_.frameTimeMs);
+bool SimDigitizer::WaitFrame(std::unique_lock<std::mutex>& lock, long long frame) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(JitteredFrameTimeMs(
+                                             config_.noise, config_.frameTimeMs, frame));
     for (;;) {
         const auto now = Clock::now();
         if (stopRequested_) {
@@ -289,7 +291,7 @@ bool SimDigitizer::Grab(const std::vector<std::shared_ptr<SimBuffer>>& buffers,
             break;
         }
         const long long frame = ++grabCount_;
-        if (!WaitFrame(lock)) {
+        if (!WaitFrame(lock, frame)) {
             failure = MakeFailure(
                 kErrorStopped, "MdigProcess: grab stopped before frame %lld was complete", frame);
             ok = false;

@@ -55,7 +55,7 @@ class SimDigitizer {
     enum class TriggerWait { Triggered, TimedOut, Stopped };
 
     // True when the frame time passed; false when a stop ended the wait.
-    bool WaitFrame(std::unique_lock<std::mutex>& lock);
+    bool WaitFrame(std::unique_lock<std::mutex>& lock, long long frame);
     // Waits for the trigger that starts the next frame (none while the
     // trigger is off).
     TriggerWait WaitTrigger(std::unique_lock<std::mutex>& lock);

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "mil/sim/SensorImage.h"
+#include "mil/sim/SimNoise.h"
 
 namespace korvane::mil::sim {
 
@@ -26,6 +27,7 @@ struct FrameView {
     // A recorded image of the sensor's size and depth shown instead of the
     // ramp; offsets, mirrors and the buffer depth apply to it the same way.
     std::shared_ptr<const SensorImage> image;
+    NoiseConfig noise;  // added on top of the picture when its amplitude is not 0
 };
 
 // The sensor's value at (sx, sy) in its own depth (the ramp's or the
