@@ -11,10 +11,13 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gstreamer/tests/PipelineRun.h"
 #include "gstreamer/tests/SimCamera.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace korvane::gsttest {
 namespace {
@@ -58,9 +61,9 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-// A UDP port nobody uses right now on the loopback.
-int FreeUdpPort() {
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+// A port nobody uses right now on the loopback.
+int FreePort(int type) {
+    const int fd = socket(AF_INET, type, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -82,8 +85,10 @@ class RecipeTest : public ::testing::Test {
         RegisterKorvaneStatically();
         previousDir_ = std::filesystem::current_path();
         std::filesystem::current_path(work_.path());
-        port_ = FreeUdpPort();
+        port_ = FreePort(SOCK_DGRAM);
+        rtspPort_ = FreePort(SOCK_STREAM);
         ASSERT_NE(port_, 0);
+        ASSERT_NE(rtspPort_, 0);
     }
     void TearDown() override { std::filesystem::current_path(previousDir_); }
 
@@ -92,6 +97,7 @@ class RecipeTest : public ::testing::Test {
         ReplaceAll(line, "share=Line1", "share=" + share_ + " connect-timeout=10000");
         ReplaceAll(line, "system-path=line1", "system-path=\"" + camera_.path() + "\"");
         ReplaceAll(line, "port=5000", "port=" + std::to_string(port_));
+        ReplaceAll(line, "127.0.0.1:8554", "127.0.0.1:" + std::to_string(rtspPort_));
         ReplaceAll(line, "autovideosink",
                    "video/x-raw,format=GRAY8 ! fakesink name=sink sync=false");
         return line;
@@ -109,6 +115,7 @@ class RecipeTest : public ::testing::Test {
     const std::string share_ = env_.UniqueName("recipe");
     SimSystemPath camera_{{kWidth, kHeight, 8, 2}};
     int port_ = 0;
+    int rtspPort_ = 0;
 };
 
 void ExpectExactFrames(const RunResult& run, std::size_t count, const std::string& what) {
@@ -137,7 +144,7 @@ void ExpectCloseFrames(const RunResult& run, std::size_t atLeast, const std::str
 
 TEST_F(RecipeTest, EveryRecipeRunsAndGivesTheCamerasFrames) {
     const std::vector<std::string> lines = RecipeLines();
-    ASSERT_GE(lines.size(), 7u) << "docs/gstreamer.md lost its recipes";
+    ASSERT_GE(lines.size(), 8u) << "docs/gstreamer.md lost its recipes";
     ShareServer server(share_, {kWidth, kHeight, 8, 2}, 60);
     ASSERT_TRUE(server.started());
 
@@ -165,7 +172,21 @@ TEST_F(RecipeTest, EveryRecipeRunsAndGivesTheCamerasFrames) {
             ran += 2;
             continue;
         }
-        if (line.find("location=frame-%05d.png") != std::string::npos) {
+        if (line.rfind("rtspsrc", 0) == 0) {
+            // The page starts korvane-rtsp on the share first.
+            test::ChildProcess rtsp;
+            ASSERT_TRUE(rtsp.Start(
+                test::ToolPath("korvane-rtsp"),
+                {"--share", share_, "--address", "127.0.0.1", "--port", std::to_string(rtspPort_)},
+                work_.File("rtsp.out")));
+            const auto limit = std::chrono::steady_clock::now() + 20s;
+            while (test::ReadFile(work_.File("rtsp.out")).find("rtsp://") == std::string::npos &&
+                   std::chrono::steady_clock::now() < limit) {
+                std::this_thread::sleep_for(20ms);
+            }
+            PipelineRun receive(adapted);
+            ExpectCloseFrames(receive.Run(20, 30s), 20, "RTSP");
+        } else if (line.find("location=frame-%05d.png") != std::string::npos) {
             PipelineRun record(adapted, false);
             const RunResult recorded = record.Run(0, 30s);
             EXPECT_TRUE(recorded.eos) << recorded.error;
