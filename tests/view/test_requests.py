@@ -44,8 +44,10 @@ def request(view, line, headers=None, body=b"", host=None, token=True):
 
 def grab_rate_holds(view):
     before = view.json("/api/stats")["grabbed"]
-    time.sleep(0.4)
+    time.sleep(1.0)
     after = view.json("/api/stats")["grabbed"]
+    # 50 frames a second when idle: 10 in a second means it did not stall,
+    # also on a loaded machine.
     assert after >= before + 10, "the camera stalled: %d -> %d frames" % (before, after)
 
 
