@@ -239,7 +239,7 @@ TEST_F(SimPlayback, BadFilesAreReportedOnceAndShowTheRamp) {
         EXPECT_EQ(log_.Count(line), 1u) << where << " reported once";
         const int index = log_.IndexOf(line);
         ASSERT_GE(index, 0) << where;
-        const std::string& message = log_.Messages()[static_cast<std::size_t>(index)];
+        const std::string message = log_.Messages()[static_cast<std::size_t>(index)];
         EXPECT_NE(message.find(what), std::string::npos) << message;
         EXPECT_NE(message.find("WARNING"), std::string::npos) << message;
     }
