@@ -15,7 +15,10 @@ using namespace std::chrono_literals;
 
 class ShareModeTest : public ::testing::Test {
   protected:
-    void SetUp() override { RegisterKorvaneStatically(); }
+    void SetUp() override {
+        KORVANE_SKIP_PIPELINE_TESTS();
+        RegisterKorvaneStatically();
+    }
 
     static std::string SharePipeline(const std::string& name, int timeoutMs = 10000) {
         return "korvanesrc name=src share=" + name +
