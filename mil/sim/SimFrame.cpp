@@ -4,8 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "mil/sim/Lasting.h"
-
 namespace korvane::mil::sim {
 
 std::uint32_t SensorPixel(const FrameView& view, long long sx, long long sy) {
@@ -78,16 +76,20 @@ RampPattern<Out> MakePattern(int sensorBits, int bufferBits) {
     return p;
 }
 
-// Built on first use, once per depth pair.
+// Built on first use, once per depth pair and rendering thread (the grab
+// threads). A host may exit without finalize while a camera grabs: a
+// pattern in static storage would be destroyed by the exit handlers under
+// that thread, and one that is never destroyed would be reported as leaked
+// by every host that unloads the library. A thread's own copy lives
+// exactly as long as the thread.
 template <typename Out>
 const RampPattern<Out>& PatternFor(int sensorBits, int bufferBits) {
     if (sensorBits == 16) {
-        // Grab threads may render while the process exits: see Lasting.
-        static const Lasting<RampPattern<Out>> sixteen(MakePattern<Out>(16, bufferBits));
-        return sixteen.get();
+        thread_local const RampPattern<Out> sixteen = MakePattern<Out>(16, bufferBits);
+        return sixteen;
     }
-    static const Lasting<RampPattern<Out>> eight(MakePattern<Out>(8, bufferBits));
-    return eight.get();
+    thread_local const RampPattern<Out> eight = MakePattern<Out>(8, bufferBits);
+    return eight;
 }
 
 // out[0, n) = pattern[j, j + n) taken modulo the period.
