@@ -66,12 +66,14 @@ RampPattern<Out> MakePattern(int sensorBits, int bufferBits) {
     p.inverse = inverse & (p.period - 1);
     const int shift = (sixteen && bufferBits == 8) ? 8 : 0;
     const std::size_t length = static_cast<std::size_t>(p.period) + p.span;
-    p.forward.resize(length);
-    p.mirrored.resize(length);
+    // Appended rather than resized and assigned: GCC 12 takes the inlined
+    // fill of a resize in a thread_local's initialiser for an overflow.
+    p.forward.reserve(length);
+    p.mirrored.reserve(length);
     for (std::size_t j = 0; j < length; ++j) {
         const auto k = static_cast<std::uint32_t>(j);
-        p.forward[j] = static_cast<Out>(((step * k) & (p.period - 1)) >> shift);
-        p.mirrored[j] = static_cast<Out>(((0u - step * k) & (p.period - 1)) >> shift);
+        p.forward.push_back(static_cast<Out>(((step * k) & (p.period - 1)) >> shift));
+        p.mirrored.push_back(static_cast<Out>(((0u - step * k) & (p.period - 1)) >> shift));
     }
     return p;
 }
