@@ -143,6 +143,9 @@ void Simulator::FreeAll() {
     bufferGeneration_.fetch_add(1, std::memory_order_acq_rel);
     buffers_.clear();
     systems_.clear();
+    // The next application reads the configuration again; nothing stays
+    // behind in the never-destroyed simulator once the library is unloaded.
+    config_ = SimConfig{};
     appId_ = 0;
 }
 
