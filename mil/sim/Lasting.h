@@ -1,11 +1,10 @@
 #pragma once
-// An object with static storage that is never destroyed. A host may exit
-// without finalize while a camera grabs: its grab thread goes on calling the
-// simulator while the process runs its exit handlers, so what that thread
-// reaches must outlive them. Keep what such an object owns small and free
-// it on the orderly way out (the simulator empties its registry when the
-// application is freed): a host that unloads the library after finalize
-// must leave nothing behind for the leak checker to report.
+// An object with static storage that is destroyed only when it is idle. A
+// host may exit without finalize while a camera grabs: its grab thread goes
+// on calling the simulator while the process runs its exit handlers, so the
+// object must outlive them then. After an orderly finalize it is idle and
+// goes with the library, so a host that unloads the library leaves nothing
+// behind. T says which by its Idle().
 #include <new>
 #include <utility>
 
@@ -20,7 +19,11 @@ class Lasting {
         // need T's constructor to be public).
         ::new (static_cast<void*>(storage_)) T(std::forward<Args>(args)...);
     }
-    ~Lasting() = default;  // on purpose: the object stays
+    ~Lasting() {
+        if (get().Idle()) {
+            get().~T();
+        }
+    }
     Lasting(const Lasting&) = delete;
     Lasting& operator=(const Lasting&) = delete;
 

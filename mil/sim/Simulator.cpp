@@ -149,6 +149,11 @@ void Simulator::FreeAll() {
     appId_ = 0;
 }
 
+bool Simulator::Idle() {
+    platform::LockGuard lock(mutex_);
+    return appId_ == 0 && digitizers_.empty();
+}
+
 void Simulator::AppFree(MilId appId) {
     platform::LockGuard lock(mutex_);
     if (appId == 0 || appId != appId_) {

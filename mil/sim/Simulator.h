@@ -23,8 +23,8 @@ namespace korvane::mil::sim {
 
 class Simulator {
   public:
-    // Reached by every library call (every delivered row): inline. Never
-    // destroyed, as grab threads may call it while the process exits.
+    // Reached by every library call (every delivered row): inline. Kept
+    // while grab threads may still call it as the process exits.
     static Simulator& Instance() {
         static Lasting<Simulator> instance;
         return instance.get();
@@ -77,6 +77,8 @@ class Simulator {
 
     friend class Lasting<Simulator>;
     Simulator() = default;
+    // No application, so no grab can be running: safe to destroy.
+    bool Idle();
     // With mutex_ held:
     MilId NextId() KORVANE_REQUIRES(mutex_);
     bool HasApp(const char* operation) KORVANE_REQUIRES(mutex_);
