@@ -4,6 +4,7 @@
 // close cycles.
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "sharing/ShareClient.h"
@@ -105,10 +106,21 @@ TEST_F(LifecycleFaultTest, ExitWithoutFinalizeWhileGrabbingEightAndSixteenBits) 
     const std::string size = "Width=64\nHeight=16\nFrameTimeMs=0\n";
     UseSimulator("[System0]\nDescriptor=M_SYSTEM_SOLIOS\nDigitizers=2\n[System0.Digitizer0]\n" +
                  size + "Bits=8\n[System0.Digitizer1]\n" + size + "Bits=16\n");
+    // A host that skips finalize leaves its cameras to the exit handlers;
+    // what they leave is not the point here (a crash or a use after free
+    // is), so the address sanitizer's leak report is off for the peer.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string saved = asan != nullptr ? asan : "";
+    setenv("ASAN_OPTIONS", (saved.empty() ? "" : saved + ":").append("detect_leaks=0").c_str(), 1);
     for (int round = 0; round < 3; ++round) {
         ShareProcess host = StartReliabilityPeer("exitgrabbing " + systemPath());
         EXPECT_EQ(host.ReadLine(), "exiting") << "round " << round;
         EXPECT_EQ(host.Wait(), 0) << "round " << round;
+    }
+    if (asan != nullptr) {
+        setenv("ASAN_OPTIONS", saved.c_str(), 1);
+    } else {
+        unsetenv("ASAN_OPTIONS");
     }
 }
 
