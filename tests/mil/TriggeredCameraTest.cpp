@@ -14,31 +14,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 class TriggeredCamera : public HostTest {
   protected:
-    void SetUp() override {
-        // This program links the simulator itself and also loads the driver
-        // library with a copy of its own: the leak checker reports blocks of
-        // that copy at exit even for a bare open and close. The simulated
-        // trigger itself is checked under the sanitizer by SimTriggered.
-        if (kAddressSanitizer) {
-            GTEST_SKIP() << "driver library loaded beside a linked simulator: skipped under "
-                            "AddressSanitizer";
-        }
-        HostTest::SetUp();
-    }
     void Open(const std::string& digitizerExtra) {
         UseSimulator("[System0]\nDigitizers=1\n[System0.Digitizer0]\nWidth=64\nHeight=8\n" +
                      digitizerExtra);
