@@ -16,9 +16,14 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Baselines.h"
 #include "bench/DriverHost.h"
 
 namespace {
+
+using bench::Median;
+using bench::MemcpyMedianUs;
+using bench::PingPongMedianUs;
 
 using Clock = std::chrono::steady_clock;
 
@@ -35,61 +40,6 @@ void OnFrame(int, int) {
         ++waiter.count;
     }
     waiter.cv.notify_one();
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// Median round trip of a wake-up from one thread to another and back.
-double PingPongMedianUs(int rounds) {
-    std::mutex m;
-    std::condition_variable cv;
-    int turn = 0;  // 0: main's turn, 1: the other thread's
-    bool stop = false;
-    std::thread other([&] {
-        std::unique_lock lock(m);
-        for (;;) {
-            cv.wait(lock, [&] { return turn == 1 || stop; });
-            if (stop) {
-                return;
-            }
-            turn = 0;
-            cv.notify_all();
-        }
-    });
-    std::vector<double> samples;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        std::unique_lock lock(m);
-        turn = 1;
-        cv.notify_all();
-        cv.wait(lock, [&] { return turn == 0; });
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    {
-        std::lock_guard lock(m);
-        stop = true;
-    }
-    cv.notify_all();
-    other.join();
-    return Median(samples);
-}
-
-// Median time of a memcpy of n bytes between two buffers of their own.
-double MemcpyMedianUs(std::size_t n, int rounds) {
-    std::vector<std::uint8_t> from(n, 1);
-    std::vector<std::uint8_t> to(n, 2);
-    std::vector<double> samples;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        std::memcpy(to.data(), from.data(), n);
-        benchmark::DoNotOptimize(to.data());
-        benchmark::ClobberMemory();
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    return Median(samples);
 }
 
 std::string OpenCamera(int width, int height) {

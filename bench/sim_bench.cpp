@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Baselines.h"
 #include "bench/DriverHost.h"
 #include "mil/MilApi.h"
 #include "mil/sim/SimulatorApi.h"
@@ -28,15 +29,13 @@
 
 namespace {
 
+using bench::Median;
+using bench::PingPongMedianUs;
+
 namespace mil = korvane::mil;
 using Clock = std::chrono::steady_clock;
 
 enum class View { Whole, RegionMirrored, Playback };
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // A recorded frame of the sensor's size and depth, not a ramp: every pixel
 // from a small generator, so that nothing in it is computable by pattern.
@@ -204,41 +203,6 @@ void BM_SimPeriodicTrigger(benchmark::State& state) {
     state.counters["x_trigger_rate"] = fps * periodMs / 1000.0;
 }
 BENCHMARK(BM_SimPeriodicTrigger)->Arg(2)->Arg(5)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Median round trip of a wake-up from one thread to another and back.
-double PingPongMedianUs(int rounds) {
-    std::mutex m;
-    std::condition_variable cv;
-    int turn = 0;
-    bool stop = false;
-    std::thread other([&] {
-        std::unique_lock lock(m);
-        for (;;) {
-            cv.wait(lock, [&] { return turn == 1 || stop; });
-            if (stop) {
-                return;
-            }
-            turn = 0;
-            cv.notify_all();
-        }
-    });
-    std::vector<double> samples;
-    for (int i = 0; i < rounds; ++i) {
-        const auto start = Clock::now();
-        std::unique_lock lock(m);
-        turn = 1;
-        cv.notify_all();
-        cv.wait(lock, [&] { return turn == 0; });
-        samples.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
-    }
-    {
-        std::lock_guard lock(m);
-        stop = true;
-    }
-    cv.notify_all();
-    other.join();
-    return Median(samples);
-}
 
 // A grab thread waits for its trigger; the benchmark thread sends a
 // software trigger and takes the time until the grab thread reports the

@@ -3,20 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tools/common/IntArgument.h"
+
 namespace grab {
-namespace {
-
-bool ToInt(const char* text, int& out) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < -2147483647L || v > 2147483647L) {
-        return false;
-    }
-    out = static_cast<int>(v);
-    return true;
-}
-
-}  // namespace
+using tools::ToInt;
 
 const char* Usage() {
     return "Usage: korvane-grab [options]\n"
