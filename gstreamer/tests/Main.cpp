@@ -12,14 +12,17 @@
 
 // LeakSanitizer asks the program for suppressions: GLib's type system,
 // GStreamer's registry and their thread pools keep what they allocate for
-// the life of the process on purpose. This program's own code and the
-// driver's are still checked.
+// the life of the process on purpose, and so do libraries the registry's
+// scan of the installed plugins loads (libsrt, for one). This program's own
+// code and the driver's are still checked.
 extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions();
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libglib-2.0.so.0\n"
            "leak:libgobject-2.0.so.0\n"
            "leak:libgstreamer-1.0.so.0\n"
-           "leak:libgstbase-1.0.so.0\n";
+           "leak:libgstbase-1.0.so.0\n"
+           "leak:/gstreamer-1.0/\n"
+           "leak:libsrt\n";
 }
 
 namespace {
