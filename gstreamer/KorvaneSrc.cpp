@@ -101,7 +101,7 @@ GstClockTime RunningTimeNow(GstElement* element) {
     return now > base ? now - base : 0;
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     State& state = StateOf(object);
     GST_OBJECT_LOCK(object);
     switch (id) {
@@ -127,13 +127,13 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
             SetString(state.settings.properties, value);
             break;
         default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             break;
     }
     GST_OBJECT_UNLOCK(object);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     State& state = StateOf(object);
     GST_OBJECT_LOCK(object);
     switch (id) {
@@ -168,7 +168,7 @@ void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
             return;
         }
         default:
-            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
             break;
     }
     GST_OBJECT_UNLOCK(object);

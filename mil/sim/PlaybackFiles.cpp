@@ -77,13 +77,13 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
     return p == pattern.size();
 }
 
-bool ListPlaybackFiles(const std::string& spec, std::vector<std::string>& files,
+bool ListPlaybackFiles(const std::string& source, std::vector<std::string>& files,
                        std::string& error) {
     files.clear();
-    const fs::path path(spec);
+    const fs::path path(source);
     std::error_code ec;
     if (fs::is_regular_file(path, ec)) {
-        files.push_back(spec);
+        files.push_back(source);
         return true;
     }
     if (fs::is_directory(path, ec)) {
@@ -91,14 +91,14 @@ bool ListPlaybackFiles(const std::string& spec, std::vector<std::string>& files,
             return false;
         }
         if (files.empty()) {
-            error = "folder " + spec + " holds no .pgm file";
+            error = "folder " + source + " holds no .pgm file";
             return false;
         }
         return true;
     }
     const std::string pattern = path.filename().string();
     if (pattern.find_first_of("*?") == std::string::npos) {
-        error = spec + " is no file or folder";
+        error = source + " is no file or folder";
         return false;
     }
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
@@ -108,7 +108,7 @@ bool ListPlaybackFiles(const std::string& spec, std::vector<std::string>& files,
         return false;
     }
     if (files.empty()) {
-        error = "pattern " + spec + " matches no file";
+        error = "pattern " + source + " matches no file";
         return false;
     }
     return true;

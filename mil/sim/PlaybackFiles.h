@@ -13,7 +13,7 @@ bool WildcardMatch(const std::string& pattern, const std::string& name);
 
 // The files to play, sorted by name; false with the reason in error when
 // the text names nothing that exists or no file matches.
-bool ListPlaybackFiles(const std::string& spec, std::vector<std::string>& files,
+bool ListPlaybackFiles(const std::string& source, std::vector<std::string>& files,
                        std::string& error);
 
 }  // namespace korvane::mil::sim

@@ -8,8 +8,8 @@
 
 namespace korvane::mil::sim {
 
-SimPlayback::SimPlayback(std::string spec, int sensorWidth, int sensorHeight, int sensorBits)
-    : spec_(std::move(spec)),
+SimPlayback::SimPlayback(std::string source, int sensorWidth, int sensorHeight, int sensorBits)
+    : source_(std::move(source)),
       sensorWidth_(sensorWidth),
       sensorHeight_(sensorHeight),
       sensorBits_(sensorBits) {}
@@ -18,14 +18,15 @@ void SimPlayback::List() {
     listed_ = true;
     std::vector<std::string> files;
     std::string error;
-    if (!ListPlaybackFiles(spec_, files, error)) {
+    if (!ListPlaybackFiles(source_, files, error)) {
         KLOG(kError, "MilSimulator::Playback: WARNING: %s, frames show the ramp\n", error.c_str());
         return;
     }
     for (std::string& file : files) {
         slots_.push_back(Slot{std::move(file), nullptr, false});
     }
-    KLOG(kProgress, "MilSimulator::Playback: %zu file(s) from %s\n", slots_.size(), spec_.c_str());
+    KLOG(kProgress, "MilSimulator::Playback: %zu file(s) from %s\n", slots_.size(),
+         source_.c_str());
 }
 
 std::shared_ptr<const SensorImage> SimPlayback::Load(Slot& slot) {

@@ -20,7 +20,7 @@ class SimPlayback {
     // time they are played.
     static constexpr std::size_t kCacheBytes = std::size_t{512} << 20;
 
-    SimPlayback(std::string spec, int sensorWidth, int sensorHeight, int sensorBits);
+    SimPlayback(std::string source, int sensorWidth, int sensorHeight, int sensorBits);
 
     // The image frame n (counted from 1) shows; null for the ramp.
     std::shared_ptr<const SensorImage> ImageFor(long long frame);
@@ -39,7 +39,7 @@ class SimPlayback {
     void List() KORVANE_REQUIRES(mutex_);
     std::shared_ptr<const SensorImage> Load(Slot& slot) KORVANE_REQUIRES(mutex_);
 
-    const std::string spec_;
+    const std::string source_;
     const int sensorWidth_;
     const int sensorHeight_;
     const int sensorBits_;
