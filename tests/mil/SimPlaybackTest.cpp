@@ -248,16 +248,16 @@ TEST_F(SimPlayback, BadFilesAreReportedOnceAndShowTheRamp) {
 
 TEST_F(SimPlayback, NothingToPlayIsReportedOnceAndTheRampShows) {
     std::filesystem::create_directories(dir_.File("empty"));
-    for (const std::string& spec :
+    for (const std::string& source :
          {dir_.File("absent.pgm"), dir_.File("empty"), dir_.File("empty/*.pgm")}) {
         log_.Clear();
-        const MilId dig = Camera(5, 3, 16, spec);
+        const MilId dig = Camera(5, 3, 16, source);
         for (int n = 1; n <= 2; ++n) {
             ExpectImage(
-                GrabImage(dig, 5, 3, 16), [n](int x, int y) { return Ramp16(x, y, n); }, spec);
+                GrabImage(dig, 5, 3, 16), [n](int x, int y) { return Ramp16(x, y, n); }, source);
         }
-        EXPECT_EQ(log_.Count(spec), 1u) << spec;
-        EXPECT_EQ(log_.Count("frames show the ramp"), 1u) << spec;
+        EXPECT_EQ(log_.Count(source), 1u) << source;
+        EXPECT_EQ(log_.Count("frames show the ramp"), 1u) << source;
         sim::ResetSimulator();
     }
 }

@@ -134,24 +134,24 @@ std::string CameraHost::InfoJson() {
     std::lock_guard lock(driverMutex_);
     const korvane::loader::Exports& d = driver_.Api();
     std::string props;
-    for (const PropertySpec& spec : ViewedProperties()) {
+    for (const PropertySpec& property : ViewedProperties()) {
         int value = 0;
-        const bool has = d.getProperty(0, port_, spec.name.c_str(), &value) == 1;
-        int lo = spec.min;
-        int hi = spec.max;
-        const bool driverRange = d.getPropertyRange(0, port_, spec.name.c_str(), &lo, &hi) == 1;
+        const bool has = d.getProperty(0, port_, property.name.c_str(), &value) == 1;
+        int lo = property.min;
+        int hi = property.max;
+        const bool driverRange = d.getPropertyRange(0, port_, property.name.c_str(), &lo, &hi) == 1;
         if (!driverRange) {
-            lo = spec.min;
-            hi = spec.max;
+            lo = property.min;
+            hi = property.max;
         }
         if (!props.empty()) {
             props += ',';
         }
-        props += "{\"name\":" + JsonText(spec.name) +
+        props += "{\"name\":" + JsonText(property.name) +
                  ",\"value\":" + (has ? std::to_string(value) : "null") +
                  ",\"min\":" + std::to_string(lo) + ",\"max\":" + std::to_string(hi) +
                  ",\"rangeFrom\":\"" + (driverRange ? "driver" : "catalogue") +
-                 "\",\"effect\":" + JsonText(spec.effect) + "}";
+                 "\",\"effect\":" + JsonText(property.effect) + "}";
     }
     int continuous = 0;
     d.getProperty(0, port_, "continuous", &continuous);

@@ -41,9 +41,9 @@ const std::vector<PropertySpec>& ViewedProperties() {
 }
 
 const PropertySpec* FindViewedProperty(const std::string& name) {
-    for (const PropertySpec& spec : ViewedProperties()) {
-        if (spec.name == name) {
-            return &spec;
+    for (const PropertySpec& property : ViewedProperties()) {
+        if (property.name == name) {
+            return &property;
         }
     }
     return nullptr;
