@@ -57,7 +57,12 @@ TEST_F(SettingsFaultTest, ProcessKilledWhileSavingLeavesAReadableIni) {
         EXPECT_TRUE(width == 64 || (width >= 10 && width < 60))
             << "round " << round << ": unreadable INI:\n"
             << text;
-        EXPECT_NE(text.find(NativeLines("[Other]\nKeep=this line\n")), std::string::npos) << text;
+        // Killed before its first save ended, the writer leaves the file as
+        // it was written here; any save rewrites it with native line ends.
+        const std::string other = "[Other]\nKeep=this line\n";
+        EXPECT_TRUE(text.find(other) != std::string::npos ||
+                    text.find(NativeLines(other)) != std::string::npos)
+            << text;
     }
     // The driver opens the camera with what the last complete save left.
     ASSERT_EQ(Initialize(), 1);
