@@ -8,12 +8,31 @@
 #include "camera/MilSystem.h"
 #include "driver/DriverLog.h"
 #include "mil/MilCalls.h"
+#include "platform/ProcessExit.h"
 
 namespace korvane {
 namespace {
+// The one application. A host that exits without finalize leaves it to this
+// slot's destructor. On POSIX that tears the cameras down while their grab
+// threads still run, as finalize would. When the process ends the Windows
+// way, those threads were stopped wherever they stood, holding locks or
+// owing events that teardown would wait on for ever: the application and
+// everything it holds are then left to the system.
+struct AppSlot {
+    std::unique_ptr<MilApp> app;
+    AppSlot() = default;
+    AppSlot(const AppSlot&) = delete;
+    AppSlot& operator=(const AppSlot&) = delete;
+    ~AppSlot() {
+        if (platform::ProcessIsEnding()) {
+            [[maybe_unused]] MilApp* left = app.release();
+        }
+    }
+};
+
 std::unique_ptr<MilApp>& Singleton() {
-    static std::unique_ptr<MilApp> instance;
-    return instance;
+    static AppSlot slot;
+    return slot.app;
 }
 }  // namespace
 

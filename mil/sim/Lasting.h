@@ -4,9 +4,13 @@
 // on calling the simulator while the process runs its exit handlers, so the
 // object must outlive them then. After an orderly finalize it is idle and
 // goes with the library, so a host that unloads the library leaves nothing
-// behind. T says which by its Idle().
+// behind. T says which by its Idle(). When the process ends the Windows
+// way the grab threads are already gone and may have left a lock of T
+// taken: T is then neither asked nor destroyed.
 #include <new>
 #include <utility>
+
+#include "platform/ProcessExit.h"
 
 namespace korvane::mil::sim {
 
@@ -20,7 +24,7 @@ class Lasting {
         ::new (static_cast<void*>(storage_)) T(std::forward<Args>(args)...);
     }
     ~Lasting() {
-        if (get().Idle()) {
+        if (!platform::ProcessIsEnding() && get().Idle()) {
             get().~T();
         }
     }

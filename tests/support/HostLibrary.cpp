@@ -6,6 +6,7 @@
 #endif
 
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 namespace korvane::test {
@@ -23,7 +24,16 @@ loader::Driver Load() {
 }  // namespace
 
 const DriverExports& Driver() {
+#if defined(_WIN32)
+    // Kept loaded until the process ends, as a Windows host keeps it: a
+    // library unloaded by an exit handler runs its teardown under the
+    // loader's lock, where no thread it started can finish, so a test that
+    // leaves cameras grabbing would hang there instead of in the exit path
+    // it means to test.
+    static const loader::Driver& driver = *std::make_unique<loader::Driver>(Load()).release();
+#else
     static const loader::Driver driver = Load();
+#endif
     return driver.Api();
 }
 
