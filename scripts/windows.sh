@@ -257,10 +257,11 @@ run_i686() {
 
 step "running the x86_64 tests under Wine"
 status=0
-# A test process that finished its tests sometimes does not exit under Wine
-# (seen for LifecycleFaultTest.FinalizeWhileGrabbingContinuouslyAndSharing:
-# all passed, then the process hung until the time-out). Until that exit
-# hang is found, a failing test gets one more run (both show in the log).
+# A failing test gets one more run; both runs show in the log, so a test
+# that needed it is seen. It was added for test processes that passed and
+# then hung at exit (they unloaded the driver from an exit handler while a
+# thread was still ending, mended since); it stays because this machine's
+# load sometimes stretches Wine's timing past a test's waits.
 (cd "$ROOT/build-win64" && ctest --output-on-failure -j "$JOBS" --timeout 120 \
     --repeat until-pass:2 "$@") || status=$?
 step "done (ctest status $status)"
