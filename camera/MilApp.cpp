@@ -20,9 +20,6 @@ namespace {
 // everything it holds are then left to the system.
 struct AppSlot {
     std::unique_ptr<MilApp> app;
-    AppSlot() = default;
-    AppSlot(const AppSlot&) = delete;
-    AppSlot& operator=(const AppSlot&) = delete;
     ~AppSlot() {
         if (platform::ProcessIsEnding()) {
             [[maybe_unused]] MilApp* left = app.release();
