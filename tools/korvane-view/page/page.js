@@ -7,8 +7,15 @@
 
 const token = new URLSearchParams(location.search).get('token') || '';
 const $ = (id) => document.getElementById(id);
+// The shown canvas takes each decoded frame as a bitmap, without a copy;
+// the pixels (value under the pointer, histogram, tests) are read from a
+// second canvas that draws the kept frame only when someone asks for them.
+// Drawing every frame into a readable canvas costs the browser as much as
+// decoding it.
 const canvas = $('frame');
-const ctx = canvas.getContext('2d', { willReadFrequently: true });
+const shownCtx = canvas.getContext('bitmaprenderer');
+const readCanvas = document.createElement('canvas');
+const readCtx = readCanvas.getContext('2d', { willReadFrequently: true });
 
 const stats = {
   received: 0,     // image parts received
@@ -145,7 +152,8 @@ function onPart(part) {
   }
 }
 
-// An image the canvas can draw, and how to free it.
+// The decoded frame, drawable and with close(): a VideoFrame where the
+// browser has ImageDecoder, an ImageBitmap elsewhere.
 async function decode(frame) {
   if ('ImageDecoder' in window) {
     const decoder = new ImageDecoder({
@@ -163,13 +171,24 @@ async function decode(frame) {
   });
 }
 
+// The newest drawn frame, kept for reading its pixels back.
+const shown = { seq: 0, image: null, width: 0, height: 0 };
+const readBack = { seq: 0, at: 0 };
+
 async function startDecode(frame) {
   inFlight++;
   try {
     const image = await decode(frame);
+    // The bitmap the shown canvas takes over; the decoded image stays here.
+    const bitmap = await createImageBitmap(image);
     // A later frame may have been drawn while this one decoded.
-    if (frame.seq > stats.lastSeq) draw(image, frame); else stats.dropped++;
-    image.close();
+    if (frame.seq > stats.lastSeq) {
+      draw(bitmap, image, frame);
+    } else {
+      stats.dropped++;
+      bitmap.close();
+      image.close();
+    }
   } catch (e) {
     logLine({ level: 'error', stamp: '', text: 'korvane-view page: a frame did not decode: ' + e });
   }
@@ -181,22 +200,44 @@ async function startDecode(frame) {
   }
 }
 
-function draw(image, part) {
-  const w = image.displayWidth || image.width;
-  const h = image.displayHeight || image.height;
+function draw(bitmap, image, part) {
+  const w = bitmap.width;
+  const h = bitmap.height;
   if (canvas.width !== w || canvas.height !== h) {
     canvas.width = w;
     canvas.height = h;
     $('size').textContent = w + ' x ' + h;
     applyZoom();
   }
-  ctx.drawImage(image, 0, 0);
+  shownCtx.transferFromImageBitmap(bitmap);
+  if (shown.image) shown.image.close();
+  shown.image = image;
+  shown.seq = part.seq;
+  shown.width = w;
+  shown.height = h;
   stats.drawn++;
   stats.lastSeq = part.seq;
   stats.drawTimes.push(performance.now());
   stats.latencies.push(nowMs() - part.stamp);
   if (stats.latencies.length > 60) stats.latencies.shift();
   showPixel();
+}
+
+// The readable canvas holding the shown frame: redrawn when a newer frame
+// is shown, unless it was redrawn less than maxAgeMs ago (the pointer's
+// value follows a live image ten times a second, not at every frame).
+function readable(maxAgeMs) {
+  const t = performance.now();
+  if (shown.image && readBack.seq !== shown.seq && t - readBack.at >= maxAgeMs) {
+    if (readCanvas.width !== shown.width || readCanvas.height !== shown.height) {
+      readCanvas.width = shown.width;
+      readCanvas.height = shown.height;
+    }
+    readCtx.drawImage(shown.image, 0, 0);
+    readBack.seq = shown.seq;
+    readBack.at = t;
+  }
+  return readBack.seq > 0;
 }
 
 function setConnection(ok, text) {
@@ -251,29 +292,31 @@ window.addEventListener('resize', applyZoom);
 
 function showPixel() {
   if (!pointer || pointer.x < 0 || pointer.y < 0 || pointer.x >= canvas.width ||
-      pointer.y >= canvas.height || stats.drawn === 0) {
+      pointer.y >= canvas.height || !readable(100) || pointer.x >= readCanvas.width ||
+      pointer.y >= readCanvas.height) {
     $('pixel').textContent = 'x -, y -: -';
     return;
   }
-  const v = ctx.getImageData(pointer.x, pointer.y, 1, 1).data[0];
+  const v = readCtx.getImageData(pointer.x, pointer.y, 1, 1).data[0];
   $('pixel').textContent = 'x ' + pointer.x + ', y ' + pointer.y + ': ' + v;
 }
 
 // ---- histogram ----
 
 function grey() {
-  const rgba = ctx.getImageData(0, 0, canvas.width, canvas.height).data;
+  readable(0);
+  const rgba = readCtx.getImageData(0, 0, readCanvas.width, readCanvas.height).data;
   const g = new Uint8Array(rgba.length / 4);
   for (let i = 0, j = 0; j < g.length; i += 4, j++) g[j] = rgba[i];
   return g;
 }
 
 function histogram() {
-  if (stats.drawn === 0) return;
+  if (!readable(0)) return;
   // Every pixel, twice a second: the saturated share must not miss a
   // small clipped spot, and the stream's frames matter more than a
   // histogram redrawn more often.
-  const rgba = ctx.getImageData(0, 0, canvas.width, canvas.height).data;
+  const rgba = readCtx.getImageData(0, 0, readCanvas.width, readCanvas.height).data;
   const bins = new Uint32Array(256);
   for (let i = 0; i < rgba.length; i += 4) bins[rgba[i]]++;
   const g = { length: rgba.length / 4 };
@@ -427,7 +470,7 @@ window.korvaneView = {
     for (let i = 0; i < g.length; i += 0x8000) {
       s += String.fromCharCode.apply(null, g.subarray(i, i + 0x8000));
     }
-    return { seq: stats.lastSeq, width: canvas.width, height: canvas.height, data: btoa(s) };
+    return { seq: readBack.seq, width: readCanvas.width, height: readCanvas.height, data: btoa(s) };
   },
 };
 
