@@ -12,11 +12,45 @@
 // A write replaces the file through a temporary file beside it, so a reader
 // sees the old file or the new one, never a half-written one. Calls may come
 // from any thread.
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 namespace korvane::platform {
+
+// Names of sections and keys compared as the profile functions compare
+// them: equal when equal but for the case of ASCII letters.
+inline char FoldAsciiCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+struct NameHash {
+    std::size_t operator()(std::string_view name) const {
+        std::uint64_t h = 14695981039346656037ull;  // FNV-1a
+        for (const char c : name) {
+            h = (h ^ static_cast<unsigned char>(FoldAsciiCase(c))) * 1099511628211ull;
+        }
+        return static_cast<std::size_t>(h);
+    }
+};
+struct NameEqual {
+    bool operator()(std::string_view a, std::string_view b) const {
+        if (a.size() != b.size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (FoldAsciiCase(a[i]) != FoldAsciiCase(b[i])) {
+                return false;
+            }
+        }
+        return true;
+    }
+};
+template <typename Value>
+using NameMap = std::unordered_map<std::string, Value, NameHash, NameEqual>;
 
 // Longest value text a read hands back: what fits a 256-byte buffer.
 inline constexpr std::size_t kIniMaxValueLength = 255;
@@ -52,9 +86,9 @@ class IniSectionReader {
   private:
     std::string path_;
     std::string section_;
-    // Where the file itself is parsed here: the section's keys in file order
-    // with their raw values (the first of a repeated name wins on lookup).
-    std::vector<std::pair<std::string, std::string>> keys_;
+    // Where the file itself is parsed here: the section's raw values by key
+    // name, found under any ASCII case (the first of a repeated name wins).
+    NameMap<std::string> keys_;
 };
 
 // Sets one key. False (file untouched) when the file cannot be read or

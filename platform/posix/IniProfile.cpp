@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/common/IniWriteRules.h"
 
@@ -35,20 +36,8 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-char Fold(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Fold(a[i]) != Fold(b[i])) {
-            return false;
-        }
-    }
-    return true;
+    return NameEqual{}(a, b);
 }
 
 // ---------------------------------------------------------------------------
@@ -292,14 +281,16 @@ void SetKeys(Document& doc, std::string_view section,
     }
     const std::string_view eol = doc.Eol();
     // The section's keys by name (first of a name wins) and their lines.
-    // Names are copies: inserting lines moves the texts.
-    std::vector<std::pair<std::string, std::size_t>> keys;
+    // A map, not a list: a save sets every key of the section, and a search
+    // of the list for each made the save quadratic in its keys. Names are
+    // copies: inserting lines moves the texts.
+    NameMap<std::size_t> keys;
     std::size_t insertAt = range->header + 1;
     for (std::size_t i = range->header + 1; i < range->end; ++i) {
         std::string_view k;
         std::string_view v;
         if (SplitKey(doc.lines[i].text, k, v)) {
-            keys.emplace_back(std::string(k), i);
+            keys.try_emplace(std::string(k), i);
         }
         if (!Trim(doc.lines[i].text).empty()) {
             insertAt = i + 1;
@@ -308,9 +299,7 @@ void SetKeys(Document& doc, std::string_view section,
     for (; next != entries.end(); ++next) {
         const std::string& key = next->first;
         const std::string& value = next->second;
-        const auto known = std::find_if(keys.begin(), keys.end(), [&key](const auto& entry) {
-            return SameName(entry.first, key);
-        });
+        const auto known = keys.find(key);
         if (known != keys.end()) {
             std::string_view k;
             std::string_view v;
@@ -325,7 +314,7 @@ void SetKeys(Document& doc, std::string_view section,
         // and no line kept here is later.
         doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                          Line{key + "=" + value, eol});
-        keys.emplace_back(key, insertAt);
+        keys.try_emplace(key, insertAt);
         ++insertAt;
     }
 }
@@ -364,22 +353,31 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out) {
         static_cast<std::uint64_t>(st.st_size) > kIniMaxFileSize) {
         return ReadResult::Failed;
     }
-    char buffer[16384];
+    // Straight into the text, sized by the file; one byte more shows a file
+    // that grew since, and it may grow up to the limit.
+    out.resize(static_cast<std::size_t>(st.st_size) + 1);
+    std::size_t have = 0;
     for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (have == out.size()) {
+            if (out.size() > kIniMaxFileSize) {
+                out.clear();
+                return ReadResult::Failed;
+            }
+            out.resize(std::min(out.size() * 2, kIniMaxFileSize + 1));
+        }
+        const ssize_t n = ::read(fd.get(), out.data() + have, out.size() - have);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
+            out.clear();
             return ReadResult::Failed;
         }
         if (n == 0) {
+            out.resize(have);
             return ReadResult::Ok;
         }
-        out.append(buffer, static_cast<std::size_t>(n));
-        if (out.size() > kIniMaxFileSize) {
-            return ReadResult::Failed;  // grew while being read
-        }
+        have += static_cast<std::size_t>(n);
     }
 }
 
@@ -532,27 +530,19 @@ IniSectionReader::IniSectionReader(std::string path, std::string section)
         return;
     }
     ForEachKey(bytes, Trim(section_), [this](std::string_view k, std::string_view v) {
-        keys_.emplace_back(std::string(k), std::string(v));
+        keys_.try_emplace(std::string(k), v);
         return true;
     });
 }
 
 std::string IniSectionReader::ReadString(const std::string& key, const std::string& def) const {
-    for (const auto& [k, v] : keys_) {
-        if (SameName(k, key)) {
-            return CleanValue(v);
-        }
-    }
-    return DefaultText(def);
+    const auto found = keys_.find(key);
+    return found != keys_.end() ? CleanValue(found->second) : DefaultText(def);
 }
 
 int IniSectionReader::ReadInt(const std::string& key, int def) const {
-    for (const auto& [k, v] : keys_) {
-        if (SameName(k, key)) {
-            return IntValue(v, def);
-        }
-    }
-    return def;
+    const auto found = keys_.find(key);
+    return found != keys_.end() ? IntValue(found->second, def) : def;
 }
 
 bool IniWriteStrings(const std::string& path, const std::string& section,

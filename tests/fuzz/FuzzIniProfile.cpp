@@ -1,5 +1,5 @@
 // Fuzzes the INI reader and writer with arbitrary file contents: loading a
-// camera's settings must not crash, and a write must land where a read finds
+// camera's settings must not crash, and a save must land where a read finds
 // it without disturbing any other section.
 #include <cstdint>
 #include <cstdlib>
@@ -35,25 +35,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = DriverLog::Instance().GetIniPath();
     fuzz::WriteBytes(path, data, size);
 
-    CameraSettings settings;
+    // Copies of one freshly built set: building the labels of every
+    // enumerated setting anew for each input took a tenth of the time.
+    static const CameraSettings fresh;
+    CameraSettings settings = fresh;
     settings.Load("Camera 1");
-    settings.Load("camera 2");
 
     const std::string otherBefore = platform::IniReadString(path, "Camera 2", "Gain", "<none>");
     const int intBefore = platform::IniReadInt(path, "Camera 2", "Width", -12345);
     Check(otherBefore.size() <= platform::kIniMaxValueLength);
 
-    if (platform::IniWriteString(path, "Camera 1", "FuzzKey", "fuzz value 1")) {
-        Check(platform::IniReadString(path, "camera 1", "fuzzkey", "") == "fuzz value 1");
-        Check(platform::IniReadString(path, "Camera 2", "Gain", "<none>") == otherBefore);
-        Check(platform::IniReadInt(path, "Camera 2", "Width", -12345) == intBefore);
-    }
-    // A whole save and a load of what it wrote give the same values back.
+    // A whole save, then: the other section is as it was (read whole, in
+    // another case, so the single reads above and the section reader must
+    // also agree), a single read finds a saved key under another case, and
+    // a load of what the save wrote gives the same values back.
     settings.Gain.value = 17;
     settings.ShareName.value = " 'quoted' ";
     settings.DCF_FILE.value = "\"cam.dcf\"";
     if (settings.Save("Camera 1")) {
-        CameraSettings loaded;
+        const platform::IniSectionReader other(path, "camera 2");
+        Check(other.ReadString("gain", "<none>") == otherBefore);
+        Check(other.ReadInt("WIDTH", -12345) == intBefore);
+        Check(platform::IniReadInt(path, "camera 1", "gain", -1) == 17);
+        CameraSettings loaded = fresh;
         loaded.Load("Camera 1");
         Check(loaded.Gain.value == 17);
         Check(loaded.ShareName.value == settings.ShareName.value);

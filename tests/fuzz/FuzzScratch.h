@@ -2,9 +2,9 @@
 // A scratch directory for the fuzz targets that need their input as a file:
 // created once per process (in memory when /dev/shm is there) and removed
 // at exit.
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace korvane::fuzz {
@@ -35,8 +35,16 @@ class ScratchDir {
 };
 
 inline void WriteBytes(const std::string& path, const unsigned char* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        std::abort();
+    }
+    if (size > 0 && std::fwrite(data, 1, size, out) != size) {
+        std::abort();
+    }
+    if (std::fclose(out) != 0) {
+        std::abort();
+    }
 }
 
 }  // namespace korvane::fuzz
