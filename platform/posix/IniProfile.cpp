@@ -12,7 +12,6 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 
 #include "platform/common/IniWriteRules.h"
 

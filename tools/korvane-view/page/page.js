@@ -172,7 +172,7 @@ async function decode(frame) {
 }
 
 // The newest drawn frame, kept for reading its pixels back.
-const shown = { seq: 0, image: null, width: 0, height: 0 };
+const shown = { seq: 0, image: null };
 const readBack = { seq: 0, at: 0 };
 
 async function startDecode(frame) {
@@ -213,8 +213,6 @@ function draw(bitmap, image, part) {
   if (shown.image) shown.image.close();
   shown.image = image;
   shown.seq = part.seq;
-  shown.width = w;
-  shown.height = h;
   stats.drawn++;
   stats.lastSeq = part.seq;
   stats.drawTimes.push(performance.now());
@@ -223,15 +221,16 @@ function draw(bitmap, image, part) {
   showPixel();
 }
 
-// The readable canvas holding the shown frame: redrawn when a newer frame
-// is shown, unless it was redrawn less than maxAgeMs ago (the pointer's
-// value follows a live image ten times a second, not at every frame).
+// The readable canvas holding the shown frame (the shown canvas has its
+// size): redrawn when a newer frame is shown, unless it was redrawn less
+// than maxAgeMs ago (the pointer's value follows a live image ten times a
+// second, not at every frame).
 function readable(maxAgeMs) {
   const t = performance.now();
   if (shown.image && readBack.seq !== shown.seq && t - readBack.at >= maxAgeMs) {
-    if (readCanvas.width !== shown.width || readCanvas.height !== shown.height) {
-      readCanvas.width = shown.width;
-      readCanvas.height = shown.height;
+    if (readCanvas.width !== canvas.width || readCanvas.height !== canvas.height) {
+      readCanvas.width = canvas.width;
+      readCanvas.height = canvas.height;
     }
     readCtx.drawImage(shown.image, 0, 0);
     readBack.seq = shown.seq;
