@@ -195,6 +195,14 @@ FrameView SimDigitizer::ViewOf(long long frame) const {
     return view;
 }
 
+std::shared_ptr<const RampTables> SimDigitizer::RampFor(int bufferBits) {
+    std::shared_ptr<const RampTables>& tables = ramp_[bufferBits == 16 ? 1 : 0];
+    if (!tables) {
+        tables = ShareRampTables(sensor_.bits, bufferBits);
+    }
+    return tables;
+}
+
 SimDigitizer::Clock::time_point SimDigitizer::StopReaches() const {
     // A hanging grab notices the stop only this much later.
     return stopTime_ + std::chrono::milliseconds(config_.hangGrabMs);
@@ -306,6 +314,9 @@ bool SimDigitizer::Grab(const std::vector<std::shared_ptr<SimBuffer>>& buffers,
             break;
         }
         FrameView view = ViewOf(frame);
+        if (!playback_) {
+            view.ramp = RampFor(buffer->Bits());
+        }
         lock.unlock();
         if (playback_) {
             view.image = playback_->ImageFor(frame);

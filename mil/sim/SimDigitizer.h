@@ -62,6 +62,9 @@ class SimDigitizer {
     // When a stop request reaches the running grab (it was sent).
     Clock::time_point StopReaches() const;
     FrameView ViewOf(long long frame) const;
+    // The ramp's tables for a buffer of this depth, kept from the first
+    // frame on so that no frame builds them again. Called under mutex_.
+    std::shared_ptr<const RampTables> RampFor(int bufferBits);
     bool IsRealType(MilInt type) const;
     bool Lookup(MilInt type, double& value) const;
 
@@ -76,6 +79,7 @@ class SimDigitizer {
     std::map<MilInt, double> state_;     // what the inquiries answer
     std::map<MilInt, double> lastSent_;  // the last accepted value of each control
     long long grabCount_ = 0;
+    std::shared_ptr<const RampTables> ramp_[2];  // for 8- and 16-bit buffers
     long long triggerWaits_ = 0;
     SimTrigger trigger_;
     int lutResets_ = 0;

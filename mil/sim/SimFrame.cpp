@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace korvane::mil::sim {
@@ -67,7 +68,7 @@ RampPattern<Out> MakePattern(int sensorBits, int bufferBits) {
     const int shift = (sixteen && bufferBits == 8) ? 8 : 0;
     const std::size_t length = static_cast<std::size_t>(p.period) + p.span;
     // Appended rather than resized and assigned: GCC 12 takes the inlined
-    // fill of a resize in a thread_local's initialiser for an overflow.
+    // fill of a resize here for an overflow.
     p.forward.reserve(length);
     p.mirrored.reserve(length);
     for (std::size_t j = 0; j < length; ++j) {
@@ -76,22 +77,6 @@ RampPattern<Out> MakePattern(int sensorBits, int bufferBits) {
         p.mirrored.push_back(static_cast<Out>(((0u - step * k) & (p.period - 1)) >> shift));
     }
     return p;
-}
-
-// Built on first use, once per depth pair and rendering thread (the grab
-// threads). A host may exit without finalize while a camera grabs: a
-// pattern in static storage would be destroyed by the exit handlers under
-// that thread, and one that is never destroyed would be reported as leaked
-// by every host that unloads the library. A thread's own copy lives
-// exactly as long as the thread.
-template <typename Out>
-const RampPattern<Out>& PatternFor(int sensorBits, int bufferBits) {
-    if (sensorBits == 16) {
-        thread_local const RampPattern<Out> sixteen = MakePattern<Out>(16, bufferBits);
-        return sixteen;
-    }
-    thread_local const RampPattern<Out> eight = MakePattern<Out>(8, bufferBits);
-    return eight;
 }
 
 // out[0, n) = pattern[j, j + n) taken modulo the period.
@@ -148,8 +133,8 @@ void RenderRampRow(const FrameView& view, const RampPattern<Out>& pattern, long 
 }
 
 template <typename Out>
-void RenderRamp(const FrameView& view, int width, int height, int bufferBits, Out* pixels) {
-    const RampPattern<Out>& pattern = PatternFor<Out>(view.sensorBits, bufferBits);
+void RenderRamp(const FrameView& view, const RampPattern<Out>& pattern, int width, int height,
+                Out* pixels) {
     for (int y = 0; y < height; ++y) {
         const long long sy = view.offsetY + (view.mirrorY ? height - 1 - y : y);
         RenderRampRow(view, pattern, sy, width,
@@ -223,6 +208,42 @@ void RenderImage(const FrameView& view, const In* sensor, int width, int height,
 
 }  // namespace
 
+// The patterns of one pair of depths; only the one of the buffer's element
+// type is filled.
+struct RampTables {
+    int sensorBits = 8;
+    int bufferBits = 8;
+    RampPattern<std::uint8_t> bytes;
+    RampPattern<std::uint16_t> words;
+};
+
+std::shared_ptr<const RampTables> ShareRampTables(int sensorBits, int bufferBits) {
+    sensorBits = sensorBits == 16 ? 16 : 8;
+    bufferBits = bufferBits == 16 ? 16 : 8;
+    // Held weakly: the tables live while a digitizer or a render holds them,
+    // and the next user after that builds them again. Nothing here is per
+    // thread: with MinGW every thread_local that has a destructor registers
+    // a thread key whose deletion at unload can wait forever on a lock held
+    // by a thread the process exit already ended.
+    static std::mutex mutex;
+    static std::weak_ptr<const RampTables> shared[2][2];
+    std::lock_guard lock(mutex);
+    std::weak_ptr<const RampTables>& slot = shared[sensorBits == 16][bufferBits == 16];
+    if (std::shared_ptr<const RampTables> tables = slot.lock()) {
+        return tables;
+    }
+    auto tables = std::make_shared<RampTables>();
+    tables->sensorBits = sensorBits;
+    tables->bufferBits = bufferBits;
+    if (bufferBits == 16) {
+        tables->words = MakePattern<std::uint16_t>(sensorBits, bufferBits);
+    } else {
+        tables->bytes = MakePattern<std::uint8_t>(sensorBits, bufferBits);
+    }
+    slot = tables;
+    return tables;
+}
+
 void RenderFrame(const FrameView& view, int width, int height, int bufferBits, void* pixels) {
     if (view.image) {
         const SensorImage& image = *view.image;
@@ -241,10 +262,14 @@ void RenderFrame(const FrameView& view, int width, int height, int bufferBits, v
         }
         return;
     }
+    std::shared_ptr<const RampTables> tables = view.ramp;
+    if (!tables || tables->sensorBits != view.sensorBits || tables->bufferBits != bufferBits) {
+        tables = ShareRampTables(view.sensorBits, bufferBits);
+    }
     if (bufferBits == 16) {
-        RenderRamp(view, width, height, 16, static_cast<std::uint16_t*>(pixels));
+        RenderRamp(view, tables->words, width, height, static_cast<std::uint16_t*>(pixels));
     } else {
-        RenderRamp(view, width, height, 8, static_cast<std::uint8_t*>(pixels));
+        RenderRamp(view, tables->bytes, width, height, static_cast<std::uint8_t*>(pixels));
     }
 }
 

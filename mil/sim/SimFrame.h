@@ -15,6 +15,11 @@
 
 namespace korvane::mil::sim {
 
+// The sequences a ramp row is copied from, for one sensor and buffer depth
+// (up to 512 KiB): built on first use and shared while anyone holds them.
+struct RampTables;
+std::shared_ptr<const RampTables> ShareRampTables(int sensorBits, int bufferBits);
+
 struct FrameView {
     int sensorWidth = 0;
     int sensorHeight = 0;
@@ -28,6 +33,10 @@ struct FrameView {
     // ramp; offsets, mirrors and the buffer depth apply to it the same way.
     std::shared_ptr<const SensorImage> image;
     NoiseConfig noise;  // added on top of the picture when its amplitude is not 0
+    // The ramp's tables; when null or of other depths RenderFrame fetches
+    // them, so a renderer that holds them saves a lookup per frame and keeps
+    // them from being built again.
+    std::shared_ptr<const RampTables> ramp;
 };
 
 // The sensor's value at (sx, sy) in its own depth (the ramp's or the

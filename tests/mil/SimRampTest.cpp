@@ -2,10 +2,11 @@
 // independently, for each depth pair, region, offset and direction: a
 // frame written from precomputed runs must equal the per-pixel arithmetic
 // everywhere, including at run boundaries, the sensor's edges and rows
-// wider than one run.
+// wider than one run, whichever tables the view carries.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -54,6 +55,12 @@ TEST_P(SimRamp, EveryPixelFollowsTheFormula) {
         {300, 2, 0, 0, 301, 3},         // one column and row beyond
         {70000 / 5, 1, 9, 0, 13990, 1}  // a 16-bit row that passes its period
     };
+    // A view may carry the ramp's tables, of its own depths or (a mistake
+    // the renderer must not follow) of others, or none.
+    const std::shared_ptr<const mil::sim::RampTables> tables[] = {
+        nullptr, mil::sim::ShareRampTables(sensorBits, bufferBits),
+        mil::sim::ShareRampTables(24 - sensorBits, 24 - bufferBits)};
+    int next = 0;
     for (long long frame : {1LL, 2LL, 85LL, 65537LL, 0x7FFFFFFFFFFFFFFFLL}) {
         for (const Case& c : cases) {
             FrameView v;
@@ -65,6 +72,7 @@ TEST_P(SimRamp, EveryPixelFollowsTheFormula) {
             v.mirrorX = mirrorX;
             v.mirrorY = mirrorY;
             v.frame = frame;
+            v.ramp = tables[next++ % 3];
             const std::size_t n =
                 static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height);
             std::vector<std::uint16_t> words(n, 0xABCD);
@@ -78,11 +86,11 @@ TEST_P(SimRamp, EveryPixelFollowsTheFormula) {
                     const unsigned got = bufferBits == 16 ? words[i] : bytes[i];
                     const unsigned want = Expected(v, c.width, c.height, bufferBits, x, y);
                     if (got != want) {
-                        ADD_FAILURE()
-                            << "frame " << frame << " sensor " << c.sensorWidth << "x"
-                            << c.sensorHeight << " offset " << c.offsetX << "," << c.offsetY
-                            << " size " << c.width << "x" << c.height << " pixel " << x << "," << y
-                            << ": " << got << " not " << want;
+                        ADD_FAILURE() << "frame " << frame << " sensor " << c.sensorWidth << "x"
+                                      << c.sensorHeight << " offset " << c.offsetX << ","
+                                      << c.offsetY << " size " << c.width << "x" << c.height
+                                      << " tables " << (next - 1) % 3 << " pixel " << x << "," << y
+                                      << ": " << got << " not " << want;
                         ++wrong;
                     }
                 }
