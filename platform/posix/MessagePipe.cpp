@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -11,7 +12,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -71,16 +71,24 @@ FileHandle LockPipeNames() {
 
 }  // namespace
 
+// The I/O thread waits in epoll for exactly the operations that are
+// pending: each descriptor is armed one-shot with the events its pending
+// operations need when they go pending, and disarmed by the event that
+// fires. Starting an operation thus costs one epoll_ctl instead of waking
+// the thread to change what it polls, and a descriptor the thread does not
+// wait for can be dropped without stopping it: every event carries the
+// connection's generation, and one of an earlier connection is ignored.
+enum : std::uint64_t { kWakeTag = 0, kListenTag = 1, kConnTag = 2, kTagBits = 2 };
+
 struct MessagePipe::Impl {
     std::mutex mutex;
-    std::condition_variable changed;
     FileHandle listenFd;
     FileHandle connFd;
-    FileHandle wakeFd;
+    FileHandle wakeFd;  // only to end the thread
+    FileHandle epollFd;
     std::thread io;
     bool quit = false;
-    bool polling = false;
-    int pauses = 0;
+    std::uint64_t generation = 0;  // of connFd
     bool server = false;
     bool peerGone = false;
     bool waitingReader = false;  // reads are completed in WaitRead, not by the thread
@@ -96,16 +104,46 @@ struct MessagePipe::Impl {
         [[maybe_unused]] ssize_t n = ::write(wakeFd.Get(), &one, sizeof one);
     }
 
-    // Keeps the I/O thread out of poll() while the caller changes which
-    // descriptors exist.
-    void Pause(std::unique_lock<std::mutex>& lock) {
-        ++pauses;
-        Wake();
-        changed.wait(lock, [this] { return !polling; });
+    void Watch(int op, int fd, std::uint32_t events, std::uint64_t tag) {
+        epoll_event ev{};
+        ev.events = events;
+        ev.data.u64 = tag;
+        epoll_ctl(epollFd.Get(), op, fd, &ev);
     }
-    void Resume() {
-        --pauses;
-        changed.notify_all();
+    std::uint64_t ConnTag() const { return (generation << kTagBits) | kConnTag; }
+
+    // Arms the descriptors for what is pending on them now.
+    void ArmListen() {
+        if (connect.pending && listenFd.Valid() && epollFd.Valid()) {
+            Watch(EPOLL_CTL_MOD, listenFd.Get(), EPOLLIN | EPOLLONESHOT, kListenTag);
+        }
+    }
+    void ArmConn() {
+        const std::uint32_t events = (read.pending && !waitingReader ? EPOLLIN | EPOLLRDHUP : 0u) |
+                                     (write.pending ? EPOLLOUT : 0u);
+        if (events != 0 && connFd.Valid() && epollFd.Valid()) {
+            Watch(EPOLL_CTL_MOD, connFd.Get(), events | EPOLLONESHOT, ConnTag());
+        }
+    }
+
+    // Takes a new connection; it is watched, disarmed, from now on.
+    void Adopt(int fd) {
+        DropConnection();
+        connFd.Reset(fd);
+        ++generation;
+        peerGone = false;
+        if (epollFd.Valid()) {
+            Watch(EPOLL_CTL_ADD, fd, EPOLLONESHOT, ConnTag());
+        }
+    }
+    void DropConnection() {
+        if (connFd.Valid()) {
+            if (epollFd.Valid()) {
+                epoll_ctl(epollFd.Get(), EPOLL_CTL_DEL, connFd.Get(), nullptr);
+            }
+            connFd.Reset();
+            ++generation;
+        }
     }
 
     static void Finish(Operation& op, ErrorCode error, std::size_t bytes) {
@@ -127,8 +165,7 @@ struct MessagePipe::Impl {
     bool AttemptAccept() {
         const int fd = accept4(listenFd.Get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            connFd.Reset(fd);
-            peerGone = false;
+            Adopt(fd);
             Finish(connect, kErrorSuccess, 0);
             return true;
         }
@@ -188,50 +225,50 @@ struct MessagePipe::Impl {
     }
 
     void Loop() {
-        std::unique_lock lock(mutex);
-        while (!quit) {
-            if (pauses > 0) {
-                changed.wait(lock);
-                continue;
+        for (;;) {
+            epoll_event events[4];
+            const int n = epoll_wait(epollFd.Get(), events, 4, -1);
+            std::lock_guard lock(mutex);
+            if (quit) {
+                return;
             }
-            pollfd fds[3];
-            nfds_t n = 0;
-            fds[n++] = pollfd{wakeFd.Get(), POLLIN, 0};
-            if (connect.pending && listenFd.Valid()) {
-                fds[n++] = pollfd{listenFd.Get(), POLLIN, 0};
-            }
-            const bool readHere = read.pending && !waitingReader;
-            const short wanted =
-                static_cast<short>((readHere ? POLLIN : 0) | (write.pending ? POLLOUT : 0));
-            if (wanted != 0 && connFd.Valid()) {
-                fds[n++] = pollfd{connFd.Get(), wanted, 0};
-            }
-            polling = true;
-            lock.unlock();
-            poll(fds, n, -1);
-            lock.lock();
-            polling = false;
-            changed.notify_all();
-
-            std::uint64_t count = 0;
-            [[maybe_unused]] ssize_t drained = ::read(wakeFd.Get(), &count, sizeof count);
-            if (connect.pending && listenFd.Valid() && AttemptAccept()) {
-                connect.done->Set();
-            }
-            if (read.pending && !waitingReader && connFd.Valid() && AttemptRead()) {
-                read.done->Set();
-            }
-            if (write.pending && connFd.Valid() && AttemptWrite()) {
-                write.done->Set();
+            for (int i = 0; i < n; ++i) {
+                const std::uint64_t tag = events[i].data.u64;
+                if (tag == kListenTag) {
+                    if (connect.pending && listenFd.Valid() && AttemptAccept()) {
+                        connect.done->Set();
+                    }
+                    ArmListen();
+                } else if (tag == ConnTag() && connFd.Valid()) {
+                    if (read.pending && !waitingReader && AttemptRead()) {
+                        read.done->Set();
+                    }
+                    if (write.pending && connFd.Valid() && AttemptWrite()) {
+                        write.done->Set();
+                    }
+                    ArmConn();
+                }
+                // Anything else is the end signal (checked above) or an
+                // event of a connection dropped meanwhile.
             }
         }
     }
 
     bool StartThread() {
         wakeFd.Reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
-        if (!wakeFd.Valid()) {
+        epollFd.Reset(epoll_create1(EPOLL_CLOEXEC));
+        if (!wakeFd.Valid() || !epollFd.Valid()) {
             SetLastErrorFromErrno(errno);
+            wakeFd.Reset();
+            epollFd.Reset();
             return false;
+        }
+        Watch(EPOLL_CTL_ADD, wakeFd.Get(), EPOLLIN, kWakeTag);
+        if (listenFd.Valid()) {
+            Watch(EPOLL_CTL_ADD, listenFd.Get(), EPOLLONESHOT, kListenTag);
+        }
+        if (connFd.Valid()) {
+            Watch(EPOLL_CTL_ADD, connFd.Get(), EPOLLONESHOT, ConnTag());
         }
         quit = false;
         io = std::thread([this] { Loop(); });
@@ -260,9 +297,7 @@ struct MessagePipe::Impl {
             return op.error == kErrorSuccess;
         }
         op.pending = true;
-        if (&op != &read || !waitingReader) {
-            Wake();
-        }
+        ArmConn();
         SetLastError(kErrorIoPending);
         return false;
     }
@@ -361,6 +396,7 @@ bool MessagePipe::Open(const std::string& name) {
     }
     std::lock_guard lock(impl_->mutex);
     impl_->connFd = std::move(fd);
+    ++impl_->generation;
     impl_->server = false;
     impl_->peerGone = false;
     if (!impl_->StartThread()) {
@@ -408,7 +444,7 @@ bool MessagePipe::Connect(Event& done) {
         return false;
     }
     p.connect.pending = true;
-    p.Wake();
+    p.ArmListen();
     SetLastError(kErrorIoPending);
     return false;
 }
@@ -481,16 +517,14 @@ bool MessagePipe::WriteResult(std::size_t& bytes) {
 
 void MessagePipe::Disconnect() {
     Impl& p = *impl_;
-    std::unique_lock lock(p.mutex);
+    std::lock_guard lock(p.mutex);
     if (!p.server || !p.connFd.Valid()) {
         return;
     }
-    p.Pause(lock);
     Impl::End(p.read, kErrorPipeNotConnected);
     Impl::End(p.write, kErrorPipeNotConnected);
-    p.connFd.Reset();
+    p.DropConnection();
     p.peerGone = false;
-    p.Resume();
 }
 
 bool MessagePipe::Cancel() {
@@ -515,8 +549,9 @@ void MessagePipe::Close() {
     Impl::End(p.connect, kErrorOperationAborted);
     Impl::End(p.read, kErrorOperationAborted);
     Impl::End(p.write, kErrorOperationAborted);
-    p.connFd.Reset();
+    p.DropConnection();
     p.wakeFd.Reset();
+    p.epollFd.Reset();
     if (p.listenFd.Valid()) {
         p.listenFd.Reset();
         // Free the name unless another server has taken it over meanwhile.

@@ -248,5 +248,52 @@ TEST_F(MessagePipeTest, AStalledReaderLeavesTheWritePendingUntilItReads) {
     EXPECT_EQ(n, sizeof message);
 }
 
+// A read and a write pending on one end are both watched until each
+// finishes, and a connection that replaced a dropped one gets its own
+// completions (its descriptor may well have the old one's number).
+TEST_F(MessagePipeTest, PendingReadAndWriteFinishTogetherAndAfterAReconnection) {
+    Connected();
+    char reply[8] = {};
+    Event replied(Event::Mode::ManualReset, false);
+    EXPECT_FALSE(client_.Read(reply, sizeof reply, replied));
+    ASSERT_EQ(LastError(), kErrorIoPending);
+    const char message[12] = {};
+    int sent = 0;
+    while (client_.Write(message, sizeof message, write_)) {
+        ++sent;
+        ASSERT_LT(sent, 1000000);
+    }
+    ASSERT_EQ(LastError(), kErrorIoPending);
+    char buffer[12];
+    for (int i = 0; i <= sent; ++i) {
+        if (!server_.Read(buffer, sizeof buffer, read_)) {
+            ASSERT_EQ(LastError(), kErrorIoPending);
+            ASSERT_TRUE(read_.Wait(kLongWaitMs));
+        }
+    }
+    EXPECT_TRUE(write_.Wait(kLongWaitMs));
+    EXPECT_FALSE(replied.IsSet());
+    ASSERT_TRUE(server_.Write("ok", 2, write_));
+    ASSERT_TRUE(replied.Wait(kLongWaitMs));
+    std::size_t n = 0;
+    ASSERT_TRUE(client_.ReadResult(n));
+    EXPECT_EQ(std::string(reply, n), "ok");
+
+    EXPECT_FALSE(server_.Read(buffer, sizeof buffer, read_));
+    client_.Close();
+    ASSERT_TRUE(read_.Wait(kLongWaitMs));
+    server_.Disconnect();
+    EXPECT_FALSE(server_.Connect(connect_));
+    MessagePipe second;
+    ASSERT_TRUE(second.Open("P"));
+    ASSERT_TRUE(connect_.Wait(kLongWaitMs));
+    EXPECT_FALSE(server_.Read(buffer, sizeof buffer, read_));
+    ASSERT_EQ(LastError(), kErrorIoPending);
+    ASSERT_TRUE(second.Write("again", 5, write_));
+    ASSERT_TRUE(read_.Wait(kLongWaitMs));
+    ASSERT_TRUE(server_.ReadResult(n));
+    EXPECT_EQ(std::string(buffer, n), "again");
+}
+
 }  // namespace
 }  // namespace korvane::platform
