@@ -73,9 +73,27 @@ check_exports() {
     echo "imports: $($objdump -p "$dll" | sed -n 's/^\tDLL Name: //p' | tr '\n' ' ')"
 }
 
+# A thread_local object with a destructor links the C++ runtime's
+# __cxa_thread_atexit, whose thread key is deleted when the DLL unloads at
+# process exit; when the exit has ended a thread holding the key lock, that
+# waits for ever (docs/windows.md). None of the DLLs may contain it.
+check_no_thread_atexit() {
+    nm=$1
+    shift
+    step "no thread_local with a destructor in $*"
+    for dll in "$@"; do
+        if "$nm" "$dll" | grep -Eq ' T _?__cxa_thread_atexit$'; then
+            echo "windows.sh: $dll holds a thread_local object with a destructor" >&2
+            exit 1
+        fi
+    done
+}
+
 if [ "$WINE_ONLY" = 0 ]; then
 build build-win64 mingw-x86_64.cmake
 check_exports x86_64-w64-mingw32-objdump "$ROOT/build-win64/driver/Korvane.dll"
+check_no_thread_atexit x86_64-w64-mingw32-nm "$ROOT/build-win64/driver/Korvane.dll" \
+    "$ROOT/build-win64/bin/KorvaneSim.dll" "$ROOT/build-win64/bin/libKorvaneShare.dll"
 if [ "$I686" = 1 ]; then
     # The 32-bit build: the DLL and the simulator DLL standing in for the
     # vendor library; with --i686-run what that stage runs.
@@ -86,6 +104,8 @@ if [ "$I686" = 1 ]; then
         cmake --build "$ROOT/build-win32" -j "$JOBS" --target "$target"
     done
     check_exports i686-w64-mingw32-objdump "$ROOT/build-win32/driver/Korvane.dll"
+    check_no_thread_atexit i686-w64-mingw32-nm "$ROOT/build-win32/driver/Korvane.dll" \
+        "$ROOT/build-win32/bin/KorvaneSim.dll"
     step "stack clean-up of the i686 simulator DLL's operations"
     cmake -DOBJDUMP=i686-w64-mingw32-objdump -DDLL="$ROOT/build-win32/bin/KorvaneSim.dll" \
         -P "$ROOT/cmake/toolchains/CheckStackCleanup.cmake"
