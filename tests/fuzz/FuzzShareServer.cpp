@@ -8,13 +8,18 @@
 // Input: a sequence of items, each one control byte and one length byte
 // followed by the message bytes. Control bit 0: publish a frame first;
 // bit 1: the message is 64 times longer (filled by repetition); bit 2:
-// reconnect the client first.
+// reconnect the client first. Publishing and reconnecting each wait for a
+// round trip through the server's threads, the rest is queued: only the
+// first kMaxSlowSteps of each per input are carried out, so that a long
+// input costs about as much as a short one (more of them would repeat
+// states that a shorter input reaches) and the fuzzer tries more inputs.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -36,6 +41,7 @@ constexpr int kWidth = 16;
 constexpr int kHeight = 4;
 constexpr const char* kShareName = "fuzzshare";
 constexpr int kReplyWaitMs = 5000;
+constexpr int kMaxSlowSteps = 4;
 
 void Check(bool condition) {
     if (!condition) {
@@ -44,7 +50,7 @@ void Check(bool condition) {
 }
 
 // Frame n: pixel (row, column) = row * 3 + column + n. A frame is counted
-// when its first row is fetched.
+// when its first row is fetched, and released when the server lets it go.
 class RampSource : public korvane::ShareSource {
   public:
     const char* ShareCameraName() const override { return "Fuzz camera"; }
@@ -62,10 +68,13 @@ class RampSource : public korvane::ShareSource {
         }
         return true;
     }
-    std::uint32_t Frames() const { return frame_.load(); }
+    // The server lets a frame go only once it takes announcements again.
+    void ShareEndFrame() override { released_.fetch_add(1); }
+    std::uint32_t Released() const { return released_.load(); }
 
   private:
     std::atomic<std::uint32_t> frame_{0};
+    std::atomic<std::uint32_t> released_{0};
 };
 
 class Server {
@@ -103,23 +112,30 @@ class Server {
     }
     bool Connected() const { return fd_ >= 0; }
 
+    // Waits for room only when the socket is full (the server has stopped
+    // reading: a hang).
     void Send(const std::vector<std::uint8_t>& message) {
-        pollfd p{fd_, POLLOUT, 0};
-        Check(poll(&p, 1, kReplyWaitMs) == 1);
-        const ssize_t n = send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+        ssize_t n = send(fd_, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd p{fd_, POLLOUT, 0};
+            Check(poll(&p, 1, kReplyWaitMs) == 1);
+            n = send(fd_, message.data(), message.size(), MSG_NOSIGNAL);
+        }
         Check(n == static_cast<ssize_t>(message.size()));
     }
 
-    // Publishes one frame: announces until the server has taken one (an
-    // announcement while the server is busy is dropped by design).
+    // Publishes one frame: announces until the server has taken it and
+    // let it go, so that the next announcement finds it taking frames again
+    // (one while the server is busy, or not yet serving a client that has
+    // just connected, is dropped by design). The server usually takes it
+    // within microseconds: yield instead of sleeping (a thread put to sleep
+    // wakes later than that), and announce again every 100 us, for 20 ms
+    // at most.
     void PublishFrame() {
-        const std::uint32_t before = source_.Frames();
-        // The server usually takes the frame within microseconds: yield
-        // instead of sleeping, and announce again now and then in case the
-        // announcement came while it was busy. 20 ms at most, as before.
+        const std::uint32_t before = source_.Released();
         const auto start = std::chrono::steady_clock::now();
         auto announced = start - std::chrono::seconds(1);
-        while (source_.Frames() == before) {
+        while (source_.Released() == before) {
             const auto now = std::chrono::steady_clock::now();
             if (now - start > std::chrono::milliseconds(20)) {
                 break;
@@ -136,10 +152,13 @@ class Server {
     void ExpectAnswers(int dims) {
         bool dimensionsFollow = false;
         while (dims > 0 || dimensionsFollow) {
-            pollfd p{fd_, POLLIN, 0};
-            Check(poll(&p, 1, kReplyWaitMs) == 1);  // no answer: the server hangs
             std::uint8_t buffer[64];
-            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                pollfd p{fd_, POLLIN, 0};
+                Check(poll(&p, 1, kReplyWaitMs) == 1);  // no answer: the server hangs
+                n = recv(fd_, buffer, sizeof buffer, 0);
+            }
             Check(n == 12);
             if (dimensionsFollow) {
                 korvane::ShareDimensions d{};
@@ -205,6 +224,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         server.Connect();
     }
     int requests = 0;
+    int reconnects = 0;
+    int publishes = 0;
     std::size_t at = 0;
     while (at + 2 <= size) {
         const std::uint8_t control = data[at];
@@ -213,7 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t take = length < size - at ? length : size - at;
         std::vector<std::uint8_t> message(data + at, data + at + take);
         at += take;
-        if ((control & 4) != 0) {
+        if ((control & 4) != 0 && reconnects++ < kMaxSlowSteps) {
             // Whatever was asked before is answered on the old connection.
             server.ExpectAnswers(requests);
             requests = 0;
@@ -226,7 +247,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 message[i] = message[i % base];
             }
         }
-        if ((control & 1) != 0) {
+        if ((control & 1) != 0 && publishes++ < kMaxSlowSteps) {
             server.PublishFrame();
         }
         server.Send(message);
