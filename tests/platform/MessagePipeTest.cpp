@@ -31,6 +31,29 @@ class MessagePipeTest : public ::testing::Test {
         EXPECT_TRUE(connect_.IsSet());
     }
 
+    // Writes 12-byte messages from the client until one cannot finish at
+    // once (the server reads none meanwhile); how many did.
+    void FillTheSocket(int& sent) {
+        const char message[kMessageSize] = {};
+        sent = 0;
+        while (client_.Write(message, sizeof message, write_)) {
+            ++sent;
+            ASSERT_LT(sent, 1000000);
+        }
+        ASSERT_EQ(LastError(), kErrorIoPending);
+    }
+    // The server reads those and the pending one.
+    void ReadThemAll(int sent) {
+        char buffer[kMessageSize];
+        for (int i = 0; i <= sent; ++i) {
+            if (!server_.Read(buffer, sizeof buffer, read_)) {
+                ASSERT_EQ(LastError(), kErrorIoPending);
+                ASSERT_TRUE(read_.Wait(kLongWaitMs));
+            }
+        }
+    }
+
+    static constexpr std::size_t kMessageSize = 12;
     test::ShareRuntimeDir runtime_;
     MessagePipe server_;
     MessagePipe client_;
@@ -226,26 +249,14 @@ TEST_F(MessagePipeTest, OpeningANameNobodyServesAnswersFileNotFound) {
 
 TEST_F(MessagePipeTest, AStalledReaderLeavesTheWritePendingUntilItReads) {
     Connected();
-    // Fill the socket: eventually a write cannot finish at once.
-    const char message[12] = {};
     int sent = 0;
-    while (client_.Write(message, sizeof message, write_)) {
-        ++sent;
-        ASSERT_LT(sent, 1000000);
-    }
-    ASSERT_EQ(LastError(), kErrorIoPending);
+    ASSERT_NO_FATAL_FAILURE(FillTheSocket(sent));
     EXPECT_FALSE(write_.IsSet());
-    char buffer[12];
-    for (int i = 0; i <= sent; ++i) {
-        if (!server_.Read(buffer, sizeof buffer, read_)) {
-            ASSERT_EQ(LastError(), kErrorIoPending);
-            ASSERT_TRUE(read_.Wait(kLongWaitMs));
-        }
-    }
+    ASSERT_NO_FATAL_FAILURE(ReadThemAll(sent));
     EXPECT_TRUE(write_.Wait(kLongWaitMs));
     std::size_t n = 0;
     EXPECT_TRUE(client_.WriteResult(n));
-    EXPECT_EQ(n, sizeof message);
+    EXPECT_EQ(n, kMessageSize);
 }
 
 // A read and a write pending on one end are both watched until each
@@ -257,20 +268,9 @@ TEST_F(MessagePipeTest, PendingReadAndWriteFinishTogetherAndAfterAReconnection) 
     Event replied(Event::Mode::ManualReset, false);
     EXPECT_FALSE(client_.Read(reply, sizeof reply, replied));
     ASSERT_EQ(LastError(), kErrorIoPending);
-    const char message[12] = {};
     int sent = 0;
-    while (client_.Write(message, sizeof message, write_)) {
-        ++sent;
-        ASSERT_LT(sent, 1000000);
-    }
-    ASSERT_EQ(LastError(), kErrorIoPending);
-    char buffer[12];
-    for (int i = 0; i <= sent; ++i) {
-        if (!server_.Read(buffer, sizeof buffer, read_)) {
-            ASSERT_EQ(LastError(), kErrorIoPending);
-            ASSERT_TRUE(read_.Wait(kLongWaitMs));
-        }
-    }
+    ASSERT_NO_FATAL_FAILURE(FillTheSocket(sent));
+    ASSERT_NO_FATAL_FAILURE(ReadThemAll(sent));
     EXPECT_TRUE(write_.Wait(kLongWaitMs));
     EXPECT_FALSE(replied.IsSet());
     ASSERT_TRUE(server_.Write("ok", 2, write_));
@@ -279,6 +279,7 @@ TEST_F(MessagePipeTest, PendingReadAndWriteFinishTogetherAndAfterAReconnection) 
     ASSERT_TRUE(client_.ReadResult(n));
     EXPECT_EQ(std::string(reply, n), "ok");
 
+    char buffer[kMessageSize];
     EXPECT_FALSE(server_.Read(buffer, sizeof buffer, read_));
     client_.Close();
     ASSERT_TRUE(read_.Wait(kLongWaitMs));
