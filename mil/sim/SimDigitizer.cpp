@@ -198,7 +198,7 @@ FrameView SimDigitizer::ViewOf(long long frame) const {
 std::shared_ptr<const RampTables> SimDigitizer::RampFor(int bufferBits) {
     std::shared_ptr<const RampTables>& tables = ramp_[bufferBits == 16 ? 1 : 0];
     if (!tables) {
-        tables = ShareRampTables(sensor_.bits, bufferBits);
+        tables = MakeRampTables(sensor_.bits, bufferBits);
     }
     return tables;
 }

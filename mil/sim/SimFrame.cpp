@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 namespace korvane::mil::sim {
@@ -217,30 +216,15 @@ struct RampTables {
     RampPattern<std::uint16_t> words;
 };
 
-std::shared_ptr<const RampTables> ShareRampTables(int sensorBits, int bufferBits) {
-    sensorBits = sensorBits == 16 ? 16 : 8;
-    bufferBits = bufferBits == 16 ? 16 : 8;
-    // Held weakly: the tables live while a digitizer or a render holds them,
-    // and the next user after that builds them again. Nothing here is per
-    // thread: with MinGW every thread_local that has a destructor registers
-    // a thread key whose deletion at unload can wait forever on a lock held
-    // by a thread the process exit already ended.
-    static std::mutex mutex;
-    static std::weak_ptr<const RampTables> shared[2][2];
-    std::lock_guard lock(mutex);
-    std::weak_ptr<const RampTables>& slot = shared[sensorBits == 16][bufferBits == 16];
-    if (std::shared_ptr<const RampTables> tables = slot.lock()) {
-        return tables;
-    }
+std::shared_ptr<const RampTables> MakeRampTables(int sensorBits, int bufferBits) {
     auto tables = std::make_shared<RampTables>();
-    tables->sensorBits = sensorBits;
-    tables->bufferBits = bufferBits;
-    if (bufferBits == 16) {
-        tables->words = MakePattern<std::uint16_t>(sensorBits, bufferBits);
+    tables->sensorBits = sensorBits == 16 ? 16 : 8;
+    tables->bufferBits = bufferBits == 16 ? 16 : 8;
+    if (tables->bufferBits == 16) {
+        tables->words = MakePattern<std::uint16_t>(tables->sensorBits, tables->bufferBits);
     } else {
-        tables->bytes = MakePattern<std::uint8_t>(sensorBits, bufferBits);
+        tables->bytes = MakePattern<std::uint8_t>(tables->sensorBits, tables->bufferBits);
     }
-    slot = tables;
     return tables;
 }
 
@@ -264,7 +248,7 @@ void RenderFrame(const FrameView& view, int width, int height, int bufferBits, v
     }
     std::shared_ptr<const RampTables> tables = view.ramp;
     if (!tables || tables->sensorBits != view.sensorBits || tables->bufferBits != bufferBits) {
-        tables = ShareRampTables(view.sensorBits, bufferBits);
+        tables = MakeRampTables(view.sensorBits, bufferBits);
     }
     if (bufferBits == 16) {
         RenderRamp(view, tables->words, width, height, static_cast<std::uint16_t*>(pixels));

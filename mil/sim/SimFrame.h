@@ -16,9 +16,13 @@
 namespace korvane::mil::sim {
 
 // The sequences a ramp row is copied from, for one sensor and buffer depth
-// (up to 512 KiB): built on first use and shared while anyone holds them.
+// (up to 512 KiB, built in well under a millisecond). Whoever renders holds
+// them, a digitizer from its first frame on. Nothing of them is static or
+// per thread: a host may exit without finalize while a camera grabs, and
+// the exit handlers would destroy static tables under the grab (or, with
+// MinGW, wait for ever on the key of per-thread ones).
 struct RampTables;
-std::shared_ptr<const RampTables> ShareRampTables(int sensorBits, int bufferBits);
+std::shared_ptr<const RampTables> MakeRampTables(int sensorBits, int bufferBits);
 
 struct FrameView {
     int sensorWidth = 0;
@@ -33,9 +37,8 @@ struct FrameView {
     // ramp; offsets, mirrors and the buffer depth apply to it the same way.
     std::shared_ptr<const SensorImage> image;
     NoiseConfig noise;  // added on top of the picture when its amplitude is not 0
-    // The ramp's tables; when null or of other depths RenderFrame fetches
-    // them, so a renderer that holds them saves a lookup per frame and keeps
-    // them from being built again.
+    // The ramp's tables; when null or of other depths RenderFrame builds
+    // them for this frame alone.
     std::shared_ptr<const RampTables> ramp;
 };
 

@@ -58,8 +58,8 @@ TEST_P(SimRamp, EveryPixelFollowsTheFormula) {
     // A view may carry the ramp's tables, of its own depths or (a mistake
     // the renderer must not follow) of others, or none.
     const std::shared_ptr<const mil::sim::RampTables> tables[] = {
-        nullptr, mil::sim::ShareRampTables(sensorBits, bufferBits),
-        mil::sim::ShareRampTables(24 - sensorBits, 24 - bufferBits)};
+        nullptr, mil::sim::MakeRampTables(sensorBits, bufferBits),
+        mil::sim::MakeRampTables(24 - sensorBits, 24 - bufferBits)};
     int next = 0;
     for (long long frame : {1LL, 2LL, 85LL, 65537LL, 0x7FFFFFFFFFFFFFFFLL}) {
         for (const Case& c : cases) {
